@@ -1,0 +1,19 @@
+# Cross build for Windows with mingw-w64 (posix threads, static runtime).
+# PELKO_ARCH selects the target: i686 (the shipped 32-bit build) or x86_64
+# (used to run the tests where the host kernel cannot execute 32-bit code).
+if(NOT DEFINED PELKO_ARCH)
+    set(PELKO_ARCH i686)
+endif()
+set(PELKO_ARCH ${PELKO_ARCH} CACHE STRING "i686 or x86_64")
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${PELKO_ARCH})
+set(triple ${PELKO_ARCH}-w64-mingw32)
+set(CMAKE_C_COMPILER ${triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Every test executable runs under Wine through the wrapper that configure writes.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
