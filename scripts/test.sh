@@ -8,7 +8,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/env.sh"
 
 # The shipped 32-bit programs are always built; the tests check them.
-if [ "$PELKO_ARCH" != i686 ]; then
+if [ "$PELKO_ARCH" != i686 ] && [ -z "${PELKO_SKIP_SHIPPED:-}" ]; then
     configure_and_build "$PELKO_SHIPPED_BUILD" i686 pelko rapi insthelp devicesim
 fi
 configure_and_build "$PELKO_BUILD" "$PELKO_ARCH"

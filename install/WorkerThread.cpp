@@ -1,0 +1,5 @@
+#include "install/WorkerThread.h"
+
+UINT __cdecl WorkerThreadProc(LPVOID) {
+    return 0;
+}
