@@ -3,7 +3,12 @@
 // subfolders. Memory grows with the depth of the tree only.
 #include <windows.h>
 
+#include <cstddef>
+#include <stack>
 #include <string>
+#include <vector>
+
+#include "framework/UniqueResource.h"
 
 class DirectoryWalker {
 public:
@@ -21,8 +26,33 @@ public:
     void Advance();
 
 private:
-    // Implementation: folderStack, entryData, scratchData, listingHandle,
-    // rootLength, pattern, recursive; OpenListing, Descend, NextSibling,
-    // PushFolder, PopFolder.
+    // A folder on the way from the root down to the folder being listed,
+    // with the search in which it was found: the lookup of the root path for
+    // the root, the search over the parent's subfolders for any other.
+    struct FolderEntry {
+        UniqueFind searchHandle;
+        std::wstring path;
+    };
+
+    // Starts the listing of the top folder; where it cannot start, moves on
+    // to the next folder of the walk whose listing can.
+    void OpenListing();
+    // Enters the first subfolder of the top folder that may be entered.
+    bool Descend();
+    // Replaces the top folder by its next sibling that may be entered, or,
+    // once its siblings are exhausted, by its parent's next sibling.
+    bool NextSibling();
+    void PushFolder(FolderEntry entry);
+    // Closes and removes the top entry; true while entries remain.
+    bool PopFolder();
+
+    std::stack<FolderEntry, std::vector<FolderEntry>> folderStack;
     WIN32_FIND_DATAW entryData{};
+    // Root lookup and subfolder searches write here, so they never disturb
+    // the current entry.
+    WIN32_FIND_DATAW scratchData{};
+    UniqueFind listingHandle;
+    std::size_t rootLength = 0;
+    std::wstring pattern;
+    bool recursive = false;
 };

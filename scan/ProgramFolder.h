@@ -8,5 +8,6 @@
 std::wstring ProgramFolder();
 
 // The text rule of ProgramFolder applied to a module-path buffer of MAX_PATH
-// units that need not be terminated.
+// units that need not be terminated: everything before the last backslash of
+// the whole buffer, with a-z raised. Empty when there is no backslash.
 std::wstring ProgramFolderFromModulePath(const wchar_t (&modulePath)[MAX_PATH]);

@@ -1,0 +1,4 @@
+#include "scan/UpdateList.h"
+
+UpdateListType UpdateList;
+int64_t TotalBytes = 0;
