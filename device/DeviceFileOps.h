@@ -2,8 +2,16 @@
 // File operations composed from the Remote API: the free space as the helper
 // library on the device reports it, the size of a device file, and deleting
 // every device file that matches a pattern.
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
+
+// winbase.h still defines GetFreeSpace as a macro of the 16-bit API, which
+// would rename the operation below wherever windows.h comes first.
+#ifdef GetFreeSpace
+#undef GetFreeSpace
+#endif
 
 class DeviceFileOps {
 public:
