@@ -1,5 +1,18 @@
 #include "install/WorkerThread.h"
 
+#include "app/DialogWindow.h"
+#include "app/StatusMessages.h"
+#include "device/DeviceConnection.h"
+#include "install/InstallationRun.h"
+
 UINT __cdecl WorkerThreadProc(LPVOID) {
+    const RunOutcome outcome = InstallationRun().Execute();
+
+    // The worker lets go of the device itself, so that no disconnect at
+    // process exit can meet a Remote API call still under way.
+    DeviceConnection::Instance().Disconnect();
+    ::PostMessageW(DialogWindow, UM_WORKER_ENDED, 0, 0);
+    if (outcome == RunOutcome::Warned)
+        ::PostMessageW(DialogWindow, WM_CLOSE, 0, 0);
     return 0;
 }

@@ -1,0 +1,30 @@
+#pragma once
+// Host settings that the prerequisite test reads, changed for one test and
+// restored afterwards, even when the test fails.
+#include "framework/UniqueResource.h"
+
+#include <windows.h>
+
+#include <string>
+
+// The Windows version that Wine reports to pelko.exe alone (e.g. L"winxp"
+// for 5.1), through Wine's per-program settings.
+class ScopedPelkoWindowsVersion {
+public:
+    explicit ScopedPelkoWindowsVersion(const wchar_t* version);
+    ~ScopedPelkoWindowsVersion();
+    ScopedPelkoWindowsVersion(const ScopedPelkoWindowsVersion&) = delete;
+    ScopedPelkoWindowsVersion& operator=(const ScopedPelkoWindowsVersion&) = delete;
+};
+
+// ActiveSync's App Paths key made present or absent.
+class ScopedActiveSyncKey {
+public:
+    explicit ScopedActiveSyncKey(bool present);
+    ~ScopedActiveSyncKey();
+    ScopedActiveSyncKey(const ScopedActiveSyncKey&) = delete;
+    ScopedActiveSyncKey& operator=(const ScopedActiveSyncKey&) = delete;
+
+private:
+    bool wasPresent_;
+};
