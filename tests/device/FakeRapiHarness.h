@@ -1,0 +1,45 @@
+#pragma once
+// Access to the call-logging Remote API stand-in from the tests: where its
+// builds live, its controls once loaded, and a child process that runs one
+// connection scenario against a chosen build.
+#include <windows.h>
+
+#include <string>
+
+// Folder of one build of the stand-in: L"full", L"no-findclose",
+// L"no-createprocess".
+std::wstring FakeRapiFolder(const wchar_t* variant);
+
+// Puts the whole build first on this process's library search path; from the
+// first Connect on, this process talks to it.
+void UseFakeRapiInThisProcess();
+
+// The stand-in's controls, bound from the loaded rapi.dll.
+struct FakeRapi {
+    void(WINAPI* Reset)();
+    const wchar_t*(WINAPI* Log)();
+    void(WINAPI* SetEntries)(const wchar_t* names);
+    void(WINAPI* SetFileSize)(DWORD low, DWORD high);
+    void(WINAPI* SetDeleteResult)(BOOL result);
+    void(WINAPI* SetInvokeReply)(HRESULT result, const BYTE* reply, DWORD length);
+    DWORD(WINAPI* LastInput)(BYTE* buffer, DWORD capacity);
+    BYTE*(WINAPI* LastOutput)();
+
+    // Null members when rapi.dll is not loaded or is not the stand-in.
+    static FakeRapi Bind();
+    bool complete() const;
+};
+
+struct ProbeRun {
+    DWORD exitCode;
+    std::wstring log; // the stand-in's call log, empty when it never loaded
+};
+
+// Runs device_probe.exe with `scenario` in a fresh folder. `variant` selects
+// the stand-in build on its search path (nullptr: no rapi.dll anywhere);
+// `init` and `uninit` script the stand-in (FAKE_RAPI_INIT, FAKE_RAPI_UNINIT).
+ProbeRun RunProbe(const std::wstring& scenario, const wchar_t* variant, const char* init,
+                  const char* uninit);
+
+// A new empty folder below the temporary folder, unique to this process.
+std::wstring NewTempFolder();
