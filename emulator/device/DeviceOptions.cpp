@@ -1,0 +1,119 @@
+#include "emulator/device/DeviceOptions.h"
+
+#include <cwchar>
+
+const char DeviceUsage[] =
+    "devicesim: an emulated Windows CE device reached through our rapi.dll.\n"
+    "\n"
+    "Usage: devicesim --storage DIR [options]\n"
+    "\n"
+    "  --storage DIR        folder that holds the device's file system (required);\n"
+    "                       device path \\Mounted Volume\\a.txt is DIR\\Mounted Volume\\a.txt\n"
+    "  --port N             TCP port on 127.0.0.1 (default 9990; 0 picks a free port)\n"
+    "  --port-file FILE     write the bound port to FILE once listening\n"
+    "  --capacity BYTES     device size; free space = BYTES less what the storage\n"
+    "                       holds; a write past it fails with ERROR_DISK_FULL\n"
+    "                       (default: the free space of the PC's disk)\n"
+    "  --latency-ms MS      delay added to every request\n"
+    "  --rate BYTES_PER_S   link bandwidth (e.g. 256000 for a slow USB link)\n"
+    "  --fail-write N       the Nth CeWriteFile of this run fails with ERROR_WRITE_FAULT\n"
+    "  --drop-after BYTES   the link drops once BYTES of file data have been written\n"
+    "  --no-handshake       never answer the handshake (a device that does not answer)\n"
+    "  --log FILE           one line per request, refusals included\n"
+    "  --help               this text\n"
+    "\n"
+    "Runs until ended (Ctrl+C or killed); then prints requests per kind and bytes\n"
+    "in and out. RAPI_DEVICE=127.0.0.1:PORT points rapi.dll at it.\n";
+
+namespace {
+
+bool ParseNumber(const wchar_t* text, uint64_t max, uint64_t& value) {
+    if (text == nullptr || *text == L'\0')
+        return false;
+    uint64_t v = 0;
+    for (const wchar_t* p = text; *p; ++p) {
+        if (*p < L'0' || *p > L'9')
+            return false;
+        uint64_t digit = static_cast<uint64_t>(*p - L'0');
+        if (v > (max - digit) / 10)
+            return false;
+        v = v * 10 + digit;
+    }
+    value = v;
+    return true;
+}
+
+} // namespace
+
+bool ParseDeviceOptions(int argc, wchar_t** argv, DeviceOptions& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        uint64_t n = 0;
+        auto number = [&](uint64_t max) {
+            if (!ParseNumber(value, max, n)) {
+                error = "bad or missing number after option";
+                return false;
+            }
+            ++i;
+            return true;
+        };
+        auto text = [&](std::wstring& out) {
+            if (value == nullptr || *value == L'\0') {
+                error = "missing value after option";
+                return false;
+            }
+            out = value;
+            ++i;
+            return true;
+        };
+        if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
+            o.help = true;
+        } else if (arg == L"--storage") {
+            if (!text(o.storage))
+                return false;
+        } else if (arg == L"--port") {
+            if (!number(65535))
+                return false;
+            o.port = static_cast<uint32_t>(n);
+        } else if (arg == L"--port-file") {
+            if (!text(o.portFile))
+                return false;
+        } else if (arg == L"--capacity") {
+            if (!number(UINT64_MAX / 2))
+                return false;
+            o.hasCapacity = true;
+            o.capacity = n;
+        } else if (arg == L"--latency-ms") {
+            if (!number(600000))
+                return false;
+            o.latencyMs = static_cast<uint32_t>(n);
+        } else if (arg == L"--rate") {
+            if (!number(UINT64_MAX / 2))
+                return false;
+            o.rate = n;
+        } else if (arg == L"--fail-write") {
+            if (!number(UINT64_MAX / 2))
+                return false;
+            o.failWrite = n;
+        } else if (arg == L"--drop-after") {
+            if (!number(UINT64_MAX / 2))
+                return false;
+            o.hasDropAfter = true;
+            o.dropAfter = n;
+        } else if (arg == L"--no-handshake") {
+            o.noHandshake = true;
+        } else if (arg == L"--log") {
+            if (!text(o.logFile))
+                return false;
+        } else {
+            error = "unknown option";
+            return false;
+        }
+    }
+    if (!o.help && o.storage.empty()) {
+        error = "--storage is required";
+        return false;
+    }
+    return true;
+}

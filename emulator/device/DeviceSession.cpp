@@ -1,0 +1,611 @@
+#include "emulator/device/DeviceSession.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "emulator/device/DevicePath.h"
+#include "emulator/device/DeviceStats.h"
+#include "emulator/device/DeviceStorage.h"
+#include "emulator/link/LinkSocket.h"
+
+using link::Op;
+
+namespace {
+
+// Process-wide: "the Nth write of the session" and "the link drops after N
+// bytes" count across every connection.
+std::atomic<uint64_t> writesSeen{0};
+std::atomic<uint64_t> dataWritten{0};
+std::atomic<bool> linkDropped{false};
+
+constexpr size_t MaxOpenHandles = 4096;
+constexpr size_t MaxFindAllEntries = 1500; // keeps the reply below the frame cap
+
+using DeviceInvokeFn = HRESULT(WINAPI*)(DWORD, BYTE*, DWORD*, BYTE**, void*);
+
+uint64_t FileTimeValue(const FILETIME& t) {
+    return static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+}
+
+link::FindRecord ToRecord(const WIN32_FIND_DATAW& d) {
+    link::FindRecord r;
+    r.attributes = d.dwFileAttributes;
+    r.creationTime = FileTimeValue(d.ftCreationTime);
+    r.lastAccessTime = FileTimeValue(d.ftLastAccessTime);
+    r.lastWriteTime = FileTimeValue(d.ftLastWriteTime);
+    r.sizeHigh = d.nFileSizeHigh;
+    r.sizeLow = d.nFileSizeLow;
+    r.name = d.cFileName;
+    return r;
+}
+
+bool IsReadOnlyFile(const std::wstring& pcPath) {
+    DWORD a = GetFileAttributesW(pcPath.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) &&
+           !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFolder(const std::wstring& pcPath) {
+    DWORD a = GetFileAttributesW(pcPath.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void SleepForLink(const DeviceOptions& o, uint64_t bytes) {
+    uint64_t ms = o.latencyMs;
+    if (o.rate != 0)
+        ms += bytes * 1000 / o.rate;
+    if (ms != 0)
+        Sleep(static_cast<DWORD>(ms > 600000 ? 600000 : ms));
+}
+
+} // namespace
+
+void DeviceSession::Run() {
+    DeviceStats& stats = TheStats();
+    stats.Log("conn=" + std::to_string(id_) + " opened");
+    if (!Handshake()) {
+        stats.Log("conn=" + std::to_string(id_) + " closed at handshake");
+        return;
+    }
+    std::vector<uint8_t> request;
+    for (;;) {
+        link::RecvResult got = link::RecvFrame(socket_, request);
+        if (got != link::RecvResult::Ok) {
+            if (got == link::RecvResult::Oversized) {
+                ++stats.malformed;
+                stats.Log("conn=" + std::to_string(id_) + " oversized frame, closing");
+            }
+            break;
+        }
+        stats.bytesIn += 4 + request.size();
+        link::Reader in(request.data(), request.size());
+        uint32_t op = 0;
+        uint32_t result = 0;
+        link::Writer out;
+        logDetail_.clear();
+        Outcome outcome = Outcome::Close;
+        if (in.U32(op) && op > static_cast<uint32_t>(Op::Hello) &&
+            op < static_cast<uint32_t>(Op::Count)) {
+            ++stats.requests[op];
+            outcome = Handle(in, op, result, out);
+        }
+        if (outcome == Outcome::Close) {
+            if (!linkDropped.load() || op != static_cast<uint32_t>(Op::WriteFile)) {
+                ++stats.malformed;
+                stats.Log("conn=" + std::to_string(id_) + " malformed request (op " +
+                          std::to_string(op) + "), closing");
+            }
+            break;
+        }
+        stats.Log("conn=" + std::to_string(id_) + " " + link::OpName(op) + logDetail_ + " -> " +
+                  std::to_string(result) + " err=" + std::to_string(lastError_));
+        link::Writer response;
+        response.U32(op);
+        response.U32(result);
+        response.U32(lastError_);
+        response.Append(out.Data());
+        SleepForLink(options_, request.size() + response.Data().size());
+        if (!link::SendFrame(socket_, response.Data()))
+            break;
+        stats.bytesOut += 4 + response.Data().size();
+    }
+    stats.Log("conn=" + std::to_string(id_) + " closed");
+}
+
+bool DeviceSession::Handshake() {
+    std::vector<uint8_t> request;
+    if (link::RecvFrame(socket_, request) != link::RecvResult::Ok)
+        return false;
+    link::Reader in(request.data(), request.size());
+    uint32_t op = 0, magic = 0, version = 0;
+    in.U32(op);
+    in.U32(magic);
+    in.U32(version);
+    if (!in.Done() || op != static_cast<uint32_t>(Op::Hello) || magic != link::LinkMagic) {
+        ++TheStats().malformed;
+        TheStats().Log("conn=" + std::to_string(id_) + " bad handshake");
+        return false;
+    }
+    ++TheStats().requests[op];
+    if (options_.noHandshake) {
+        // A device that never answers: hold the connection until the PC gives up.
+        while (link::RecvFrame(socket_, request) == link::RecvResult::Ok) {
+        }
+        return false;
+    }
+    link::Writer response;
+    response.U32(op);
+    response.U32(version == link::LinkVersion ? 1 : 0);
+    response.U32(0);
+    response.U32(link::LinkVersion);
+    if (!link::SendFrame(socket_, response.Data()))
+        return false;
+    return version == link::LinkVersion;
+}
+
+bool DeviceSession::ReadPath(link::Reader& in, std::wstring& path) {
+    return in.String(path, link::MaxPathUnits);
+}
+
+bool DeviceSession::Map(const std::wstring& devicePath, bool pattern, std::wstring& pcPath,
+                        bool* isRoot) {
+    logDetail_ += " " + Narrow(devicePath);
+    MappedPath mapped;
+    DWORD error = MapDevicePath(TheStorage().root, devicePath, pattern, mapped);
+    if (error != 0) {
+        ++TheStats().refused;
+        logDetail_ += " REFUSED";
+        lastError_ = error;
+        return false;
+    }
+    pcPath = mapped.pcPath;
+    if (isRoot)
+        *isRoot = mapped.isRoot;
+    return true;
+}
+
+uint32_t DeviceSession::Fail(DWORD error) {
+    lastError_ = error;
+    return 0;
+}
+
+uint32_t DeviceSession::NewHandle() {
+    uint32_t h = nextHandle_++;
+    if (nextHandle_ == 0xFFFFFFFF)
+        nextHandle_ = 1;
+    return h;
+}
+
+DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint32_t& result,
+                                             link::Writer& out) {
+    std::wstring path, pc;
+    bool isRoot = false;
+    switch (static_cast<Op>(op)) {
+    case Op::CreateFile:
+        return CreateFile(in, result);
+    case Op::WriteFile:
+        return WriteFile(in, result, out);
+    case Op::CloseHandle: {
+        uint32_t h = 0;
+        if (!in.U32(h) || !in.Done())
+            return Outcome::Close;
+        result = files_.erase(h) ? 1 : Fail(ERROR_INVALID_HANDLE);
+        return Outcome::Reply;
+    }
+    case Op::ReadFile: {
+        uint32_t h = 0, count = 0;
+        if (!in.U32(h) || !in.U32(count) || !in.Done() || count > link::MaxDataChunk)
+            return Outcome::Close;
+        auto it = files_.find(h);
+        std::vector<uint8_t> data(count);
+        DWORD got = 0;
+        if (it == files_.end())
+            result = Fail(ERROR_INVALID_HANDLE);
+        else if (!::ReadFile(it->second.get(), data.data(), count, &got, nullptr))
+            result = Fail(GetLastError());
+        else
+            result = 1;
+        out.Bytes(data.data(), result ? got : 0);
+        return Outcome::Reply;
+    }
+    case Op::GetFileSize: {
+        uint32_t h = 0;
+        if (!in.U32(h) || !in.Done())
+            return Outcome::Close;
+        auto it = files_.find(h);
+        LARGE_INTEGER size{};
+        if (it == files_.end()) {
+            result = Fail(ERROR_INVALID_HANDLE);
+            result = INVALID_FILE_SIZE;
+        } else if (!GetFileSizeEx(it->second.get(), &size)) {
+            result = Fail(GetLastError());
+            result = INVALID_FILE_SIZE;
+        } else {
+            result = size.LowPart;
+        }
+        out.U32(static_cast<uint32_t>(size.HighPart));
+        return Outcome::Reply;
+    }
+    case Op::SetFileAttributes: {
+        uint32_t attributes = 0;
+        if (!ReadPath(in, path) || !in.U32(attributes) || !in.Done())
+            return Outcome::Close;
+        if (!Map(path, false, pc, &isRoot))
+            result = 0;
+        else if (isRoot)
+            result = Fail(ERROR_ACCESS_DENIED);
+        else
+            result = SetFileAttributesW(pc.c_str(), attributes & ~FILE_ATTRIBUTE_DIRECTORY)
+                         ? 1
+                         : Fail(GetLastError());
+        return Outcome::Reply;
+    }
+    case Op::GetFileAttributes: {
+        if (!ReadPath(in, path) || !in.Done())
+            return Outcome::Close;
+        if (!Map(path, false, pc)) {
+            result = INVALID_FILE_ATTRIBUTES;
+        } else {
+            result = GetFileAttributesW(pc.c_str());
+            if (result == INVALID_FILE_ATTRIBUTES)
+                lastError_ = GetLastError();
+        }
+        return Outcome::Reply;
+    }
+    case Op::DeleteFile: {
+        if (!ReadPath(in, path) || !in.Done())
+            return Outcome::Close;
+        if (!Map(path, false, pc, &isRoot))
+            result = 0;
+        else if (isRoot || IsFolder(pc) || IsReadOnlyFile(pc))
+            result = Fail(ERROR_ACCESS_DENIED);
+        else
+            result = DeleteFileW(pc.c_str()) ? 1 : Fail(GetLastError());
+        return Outcome::Reply;
+    }
+    case Op::MoveFile: {
+        std::wstring to, pcTo;
+        bool toRoot = false;
+        if (!ReadPath(in, path) || !ReadPath(in, to) || !in.Done())
+            return Outcome::Close;
+        if (!Map(path, false, pc, &isRoot) || !Map(to, false, pcTo, &toRoot))
+            result = 0;
+        else if (isRoot || toRoot)
+            result = Fail(ERROR_ACCESS_DENIED);
+        else
+            result = MoveFileW(pc.c_str(), pcTo.c_str()) ? 1 : Fail(GetLastError());
+        return Outcome::Reply;
+    }
+    case Op::CreateDirectory: {
+        if (!ReadPath(in, path) || !in.Done())
+            return Outcome::Close;
+        if (!Map(path, false, pc, &isRoot))
+            result = 0;
+        else if (isRoot)
+            result = Fail(ERROR_ALREADY_EXISTS);
+        else
+            result = CreateDirectoryW(pc.c_str(), nullptr) ? 1 : Fail(GetLastError());
+        return Outcome::Reply;
+    }
+    case Op::RemoveDirectory: {
+        if (!ReadPath(in, path) || !in.Done())
+            return Outcome::Close;
+        if (!Map(path, false, pc, &isRoot))
+            result = 0;
+        else if (isRoot)
+            result = Fail(ERROR_ACCESS_DENIED);
+        else
+            result = RemoveDirectoryW(pc.c_str()) ? 1 : Fail(GetLastError());
+        return Outcome::Reply;
+    }
+    case Op::FindFirstFile:
+        return FindFirst(in, result, out);
+    case Op::FindNextFile: {
+        uint32_t h = 0;
+        if (!in.U32(h) || !in.Done())
+            return Outcome::Close;
+        auto it = searches_.find(h);
+        if (it == searches_.end()) {
+            result = Fail(ERROR_INVALID_HANDLE);
+        } else if (it->second.next >= it->second.entries.size()) {
+            result = Fail(ERROR_NO_MORE_FILES);
+        } else {
+            link::PutFindRecord(out, it->second.entries[it->second.next++]);
+            result = 1;
+        }
+        return Outcome::Reply;
+    }
+    case Op::FindClose: {
+        uint32_t h = 0;
+        if (!in.U32(h) || !in.Done())
+            return Outcome::Close;
+        result = searches_.erase(h) ? 1 : Fail(ERROR_INVALID_HANDLE);
+        return Outcome::Reply;
+    }
+    case Op::FindAllFiles:
+        return FindAll(in, result, out);
+    case Op::GetStoreInformation: {
+        if (!in.Done())
+            return Outcome::Close;
+        uint64_t freeBytes = 0, total = 0;
+        result = TheStorage().Space(freeBytes, total) ? 1 : Fail(GetLastError());
+        out.U64(total);
+        out.U64(freeBytes);
+        return Outcome::Reply;
+    }
+    case Op::GetVersionEx:
+        if (!in.Done())
+            return Outcome::Close;
+        result = 1;
+        out.U32(5); // Windows CE 5.0
+        out.U32(0);
+        out.U32(1400);
+        out.U32(3); // VER_PLATFORM_WIN32_CE
+        out.String(L"");
+        return Outcome::Reply;
+    case Op::Invoke:
+        return Invoke(in, result, out);
+    case Op::CreateProcess: {
+        std::wstring application, commandLine;
+        if (!in.String(application, link::MaxPathUnits) || !in.String(commandLine, 32767) ||
+            !in.Done())
+            return Outcome::Close;
+        logDetail_ += " " + Narrow(application);
+        result = Fail(ERROR_NOT_SUPPORTED);
+        return Outcome::Reply;
+    }
+    default:
+        return Outcome::Close;
+    }
+}
+
+DeviceSession::Outcome DeviceSession::CreateFile(link::Reader& in, uint32_t& result) {
+    std::wstring path, pc;
+    uint32_t access = 0, share = 0, disposition = 0, attributes = 0;
+    bool isRoot = false;
+    if (!ReadPath(in, path) || !in.U32(access) || !in.U32(share) || !in.U32(disposition) ||
+        !in.U32(attributes) || !in.Done())
+        return Outcome::Close;
+    result = 0;
+    if (!Map(path, false, pc, &isRoot))
+        return Outcome::Reply;
+    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return Outcome::Reply;
+    }
+    if (isRoot || IsFolder(pc)) {
+        Fail(ERROR_ACCESS_DENIED);
+        return Outcome::Reply;
+    }
+    // A read-only file refuses to be overwritten or opened for writing until
+    // its attributes are reset.
+    bool writes = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0 || disposition == CREATE_ALWAYS ||
+                  disposition == TRUNCATE_EXISTING;
+    if (writes && IsReadOnlyFile(pc)) {
+        Fail(ERROR_ACCESS_DENIED);
+        return Outcome::Reply;
+    }
+    if (files_.size() >= MaxOpenHandles) {
+        Fail(ERROR_TOO_MANY_OPEN_FILES);
+        return Outcome::Reply;
+    }
+    DWORD flags =
+        attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY);
+    UniqueFile file(::CreateFileW(pc.c_str(), access & (GENERIC_READ | GENERIC_WRITE),
+                                  share & (FILE_SHARE_READ | FILE_SHARE_WRITE), nullptr,
+                                  disposition, flags ? flags : FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        Fail(GetLastError());
+        return Outcome::Reply;
+    }
+    if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+        lastError_ = GetLastError(); // ERROR_ALREADY_EXISTS when it was there
+    uint32_t h = NewHandle();
+    files_[h] = std::move(file);
+    result = h;
+    return Outcome::Reply;
+}
+
+DeviceSession::Outcome DeviceSession::WriteFile(link::Reader& in, uint32_t& result,
+                                                link::Writer& out) {
+    uint32_t h = 0, count = 0;
+    const uint8_t* data = nullptr;
+    if (!in.U32(h) || !in.Bytes(data, count, link::MaxDataChunk) || !in.Done())
+        return Outcome::Close;
+    result = 0;
+    DWORD written = 0;
+    uint64_t nth = ++writesSeen;
+    auto it = files_.find(h);
+    if (it == files_.end()) {
+        Fail(ERROR_INVALID_HANDLE);
+    } else if (options_.failWrite != 0 && nth == options_.failWrite) {
+        logDetail_ += " (failed on purpose)";
+        Fail(ERROR_WRITE_FAULT);
+    } else {
+        HANDLE file = it->second.get();
+        uint64_t allowed = count;
+        bool drop = false;
+        if (options_.hasDropAfter && !linkDropped.load()) {
+            uint64_t before = dataWritten.load();
+            if (before + count >= options_.dropAfter && count != 0) {
+                allowed = options_.dropAfter > before ? options_.dropAfter - before : 0;
+                drop = true;
+            }
+        }
+        if (TheStorage().hasCapacity) {
+            LARGE_INTEGER size{}, position{}, zero{};
+            GetFileSizeEx(file, &size);
+            SetFilePointerEx(file, zero, &position, FILE_CURRENT);
+            uint64_t end = static_cast<uint64_t>(position.QuadPart) + allowed;
+            uint64_t growth = end > static_cast<uint64_t>(size.QuadPart)
+                                  ? end - static_cast<uint64_t>(size.QuadPart)
+                                  : 0;
+            uint64_t freeBytes = 0, total = 0;
+            TheStorage().Space(freeBytes, total);
+            if (growth > freeBytes) {
+                Fail(ERROR_DISK_FULL);
+                out.U32(0);
+                return Outcome::Reply;
+            }
+        }
+        if (!::WriteFile(file, data, static_cast<DWORD>(allowed), &written, nullptr)) {
+            Fail(GetLastError());
+        } else {
+            result = 1;
+            dataWritten += written;
+        }
+        if (drop) {
+            linkDropped = true;
+            TheStats().Log("conn=" + std::to_string(id_) + " link dropped after " +
+                           std::to_string(dataWritten.load()) + " bytes of file data");
+            files_.clear(); // the device closes what the dropped link had open
+            return Outcome::Close;
+        }
+    }
+    out.U32(written);
+    return Outcome::Reply;
+}
+
+DWORD DeviceSession::Collect(const std::wstring& pattern, std::vector<link::FindRecord>& entries) {
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find) {
+        DWORD error = GetLastError();
+        return error == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : error;
+    }
+    do {
+        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)
+            continue;
+        entries.push_back(ToRecord(data));
+    } while (FindNextFileW(find.get(), &data));
+    return entries.empty() ? ERROR_FILE_NOT_FOUND : 0;
+}
+
+DeviceSession::Outcome DeviceSession::FindFirst(link::Reader& in, uint32_t& result,
+                                                link::Writer& out) {
+    std::wstring path, pc;
+    bool isRoot = false;
+    if (!ReadPath(in, path) || !in.Done())
+        return Outcome::Close;
+    result = 0;
+    if (!Map(path, true, pc, &isRoot))
+        return Outcome::Reply;
+    if (isRoot) {
+        Fail(ERROR_FILE_NOT_FOUND);
+        return Outcome::Reply;
+    }
+    if (searches_.size() >= MaxOpenHandles) {
+        Fail(ERROR_TOO_MANY_OPEN_FILES);
+        return Outcome::Reply;
+    }
+    // The matches are taken at once, so deleting them during the enumeration
+    // does not disturb it.
+    Search search;
+    DWORD error = Collect(pc, search.entries);
+    if (error != 0) {
+        Fail(error);
+        return Outcome::Reply;
+    }
+    link::PutFindRecord(out, search.entries[0]);
+    search.next = 1;
+    uint32_t h = NewHandle();
+    searches_[h] = std::move(search);
+    result = h;
+    return Outcome::Reply;
+}
+
+DeviceSession::Outcome DeviceSession::FindAll(link::Reader& in, uint32_t& result,
+                                              link::Writer& out) {
+    std::wstring path, pc;
+    uint32_t flags = 0;
+    bool isRoot = false;
+    if (!ReadPath(in, path) || !in.U32(flags) || !in.Done())
+        return Outcome::Close;
+    result = 0;
+    std::vector<link::FindRecord> entries;
+    if (!Map(path, true, pc, &isRoot)) {
+        out.U32(0);
+        return Outcome::Reply;
+    }
+    DWORD error = isRoot ? ERROR_FILE_NOT_FOUND : Collect(pc, entries);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        result = 1; // no match is an empty list, not a failure
+    } else if (error != 0) {
+        Fail(error);
+    } else if (entries.size() > MaxFindAllEntries) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        entries.clear();
+    } else {
+        result = 1;
+    }
+    if (!result)
+        entries.clear();
+    out.U32(static_cast<uint32_t>(entries.size()));
+    for (const auto& e : entries)
+        link::PutFindRecord(out, e);
+    return Outcome::Reply;
+}
+
+DeviceSession::Outcome DeviceSession::Invoke(link::Reader& in, uint32_t& result,
+                                             link::Writer& out) {
+    std::wstring dll, function, pc;
+    const uint8_t* input = nullptr;
+    uint32_t inputSize = 0;
+    if (!ReadPath(in, dll) || !in.String(function, link::MaxNameUnits) ||
+        !in.Bytes(input, inputSize, link::MaxDataChunk) || !in.Done())
+        return Outcome::Close;
+    logDetail_ += " " + Narrow(function);
+    if (!Map(dll, false, pc)) {
+        result = static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+        out.Bytes(nullptr, 0);
+        return Outcome::Reply;
+    }
+    std::string name;
+    bool ascii = !function.empty();
+    for (wchar_t c : function) {
+        if (c < 0x21 || c > 0x7E)
+            ascii = false;
+        name += static_cast<char>(c);
+    }
+    HRESULT hr = S_OK;
+    std::vector<uint8_t> output;
+    // Loaded for this call only, so that the library file can be replaced or
+    // deleted on the device afterwards.
+    UniqueModule module(IsFolder(pc)
+                            ? nullptr
+                            : LoadLibraryExW(pc.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!module) {
+        hr = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    } else {
+        auto fn = ascii ? reinterpret_cast<DeviceInvokeFn>(
+                              reinterpret_cast<void*>(GetProcAddress(module.get(), name.c_str())))
+                        : nullptr;
+        if (fn == nullptr) {
+            hr = HRESULT_FROM_WIN32(ERROR_CALL_NOT_IMPLEMENTED);
+        } else {
+            // Device convention: the input and output blocks are LocalAlloc'd;
+            // the device frees both once the call has returned.
+            UniqueLocal inBlock(LocalAlloc(LMEM_FIXED, inputSize ? inputSize : 1));
+            if (!inBlock) {
+                hr = E_OUTOFMEMORY;
+            } else {
+                if (inputSize)
+                    memcpy(inBlock.get(), input, inputSize);
+                DWORD outSize = 0;
+                BYTE* outData = nullptr;
+                hr = fn(inputSize, static_cast<BYTE*>(inBlock.get()), &outSize, &outData, nullptr);
+                UniqueLocal outBlock(outData);
+                if (outData != nullptr && outSize > link::MaxDataChunk)
+                    hr = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+                else if (outData != nullptr)
+                    output.assign(outData, outData + outSize);
+            }
+        }
+    }
+    result = static_cast<uint32_t>(hr);
+    out.Bytes(output.data(), output.size());
+    return Outcome::Reply;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// One connection to the device: the handshake, then request after request,
+// each answered with its result, the connection's last error and out data.
+#include <winsock2.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "emulator/device/DeviceOptions.h"
+#include "emulator/link/LinkProtocol.h"
+#include "framework/UniqueResource.h"
+
+class DeviceSession {
+public:
+    DeviceSession(SOCKET socket, uint32_t id, const DeviceOptions& options)
+        : socket_(socket), id_(id), options_(options) {}
+    // Serves until the peer closes, a frame is malformed or the link drops.
+    void Run();
+
+private:
+    struct Search {
+        std::vector<link::FindRecord> entries;
+        size_t next = 0;
+    };
+    enum class Outcome { Reply, Close };
+
+    bool Handshake();
+    Outcome Handle(link::Reader& in, uint32_t op, uint32_t& result, link::Writer& out);
+    bool ReadPath(link::Reader& in, std::wstring& path);
+    // Maps a device path; on refusal sets the last error and logs it.
+    bool Map(const std::wstring& devicePath, bool pattern, std::wstring& pcPath,
+             bool* isRoot = nullptr);
+    uint32_t Fail(DWORD error);
+    uint32_t NewHandle();
+
+    Outcome CreateFile(link::Reader& in, uint32_t& result);
+    Outcome WriteFile(link::Reader& in, uint32_t& result, link::Writer& out);
+    Outcome FindFirst(link::Reader& in, uint32_t& result, link::Writer& out);
+    Outcome FindAll(link::Reader& in, uint32_t& result, link::Writer& out);
+    Outcome Invoke(link::Reader& in, uint32_t& result, link::Writer& out);
+    DWORD Collect(const std::wstring& pattern, std::vector<link::FindRecord>& entries);
+
+    SOCKET socket_;
+    uint32_t id_;
+    const DeviceOptions& options_;
+    DWORD lastError_ = 0;
+    uint32_t nextHandle_ = 1;
+    std::map<uint32_t, UniqueFile> files_;
+    std::map<uint32_t, Search> searches_;
+    std::string logDetail_;
+};

@@ -1,0 +1,50 @@
+#include "emulator/device/DeviceStats.h"
+
+#include <windows.h>
+
+bool DeviceStats::OpenLog(const std::wstring& path) {
+    log_ = _wfopen(path.c_str(), L"a");
+    return log_ != nullptr;
+}
+
+void DeviceStats::Log(const std::string& line) {
+    if (log_ == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(logLock_);
+    SYSTEMTIME t;
+    GetSystemTime(&t);
+    fprintf(log_, "%02u:%02u:%02u.%03u %s\n", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+            line.c_str());
+    fflush(log_);
+}
+
+void DeviceStats::Print(FILE* out) {
+    fprintf(out, "devicesim counters:\n");
+    for (uint32_t op = 1; op < static_cast<uint32_t>(link::Op::Count); ++op) {
+        uint64_t n = requests[op].load();
+        if (n != 0)
+            fprintf(out, "  %-20s %llu\n", link::OpName(op), static_cast<unsigned long long>(n));
+    }
+    fprintf(out, "  %-20s %llu\n", "malformed", static_cast<unsigned long long>(malformed.load()));
+    fprintf(out, "  %-20s %llu\n", "refused paths",
+            static_cast<unsigned long long>(refused.load()));
+    fprintf(out, "  %-20s %llu\n", "bytes in", static_cast<unsigned long long>(bytesIn.load()));
+    fprintf(out, "  %-20s %llu\n", "bytes out", static_cast<unsigned long long>(bytesOut.load()));
+    fflush(out);
+}
+
+DeviceStats& TheStats() {
+    static DeviceStats stats;
+    return stats;
+}
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n,
+                        nullptr, nullptr);
+    return out;
+}

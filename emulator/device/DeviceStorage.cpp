@@ -1,0 +1,79 @@
+#include "emulator/device/DeviceStorage.h"
+
+#include "emulator/device/DevicePath.h"
+#include "framework/UniqueResource.h"
+
+namespace {
+
+uint64_t FolderBytes(const std::wstring& folder) {
+    uint64_t total = 0;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find)
+        return 0;
+    do {
+        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            total += FolderBytes(folder + L"\\" + data.cFileName);
+        else
+            total += static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    } while (FindNextFileW(find.get(), &data));
+    return total;
+}
+
+} // namespace
+
+uint64_t DeviceStorage::UsedBytes() const {
+    return FolderBytes(root);
+}
+
+bool DeviceStorage::Space(uint64_t& freeBytes, uint64_t& totalBytes) const {
+    if (hasCapacity) {
+        uint64_t used = UsedBytes();
+        freeBytes = used >= capacity ? 0 : capacity - used;
+        totalBytes = capacity;
+        return true;
+    }
+    ULARGE_INTEGER avail, total, totalFree;
+    if (!GetDiskFreeSpaceExW((root + L"\\").c_str(), &avail, &total, &totalFree))
+        return false;
+    freeBytes = avail.QuadPart;
+    totalBytes = total.QuadPart;
+    return true;
+}
+
+DeviceStorage& TheStorage() {
+    static DeviceStorage storage;
+    return storage;
+}
+
+extern "C" BOOL WINAPI SimGetDiskFreeSpaceEx(LPCWSTR devicePath, ULARGE_INTEGER* freeBytesAvailable,
+                                             ULARGE_INTEGER* totalBytes,
+                                             ULARGE_INTEGER* totalFreeBytes) {
+    if (devicePath == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    MappedPath mapped;
+    DWORD error = MapDevicePath(TheStorage().root, devicePath, false, mapped);
+    if (error != 0) {
+        SetLastError(error);
+        return FALSE;
+    }
+    DWORD attributes = GetFileAttributesW(mapped.pcPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    uint64_t freeBytes = 0, total = 0;
+    if (!TheStorage().Space(freeBytes, total))
+        return FALSE;
+    if (freeBytesAvailable)
+        freeBytesAvailable->QuadPart = freeBytes;
+    if (totalBytes)
+        totalBytes->QuadPart = total;
+    if (totalFreeBytes)
+        totalFreeBytes->QuadPart = freeBytes;
+    return TRUE;
+}

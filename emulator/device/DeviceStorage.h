@@ -1,0 +1,30 @@
+#pragma once
+// The device's storage: the folder that holds its file system, its size and
+// the free space that device code sees.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+struct DeviceStorage {
+    std::wstring root; // full PC path, no trailing backslash
+    bool hasCapacity = false;
+    uint64_t capacity = 0;
+
+    // Bytes held by every file below the root.
+    uint64_t UsedBytes() const;
+    // Free and total bytes of the device; false when the PC disk cannot say.
+    bool Space(uint64_t& freeBytes, uint64_t& totalBytes) const;
+};
+
+// The one storage of this process, also reached by SimGetDiskFreeSpaceEx.
+DeviceStorage& TheStorage();
+
+// Exported by devicesim.exe so that device libraries loaded into it (such as
+// insthelp.dll) can ask for the free space of a device folder, as device code
+// asks its OS: resolve it with GetProcAddress(GetModuleHandleW(nullptr),
+// "SimGetDiskFreeSpaceEx"). Fails with ERROR_PATH_NOT_FOUND for a folder that
+// does not exist and with the path error for a path that is refused.
+extern "C" BOOL WINAPI SimGetDiskFreeSpaceEx(LPCWSTR devicePath, ULARGE_INTEGER* freeBytesAvailable,
+                                             ULARGE_INTEGER* totalBytes,
+                                             ULARGE_INTEGER* totalFreeBytes);

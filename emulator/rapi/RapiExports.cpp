@@ -1,0 +1,500 @@
+// The Remote API entry points, carried over the link to the emulated device.
+#include <windows.h>
+
+#include <cstring>
+#include <type_traits>
+
+#include "device/RapiTypes.h"
+#include "emulator/rapi/RapiLink.h"
+
+using link::Op;
+
+namespace {
+
+// One request: its operation, then the arguments that the caller adds.
+class Call {
+public:
+    explicit Call(Op op) : op_(op) { request_.U32(static_cast<uint32_t>(op)); }
+    link::Writer& Args() { return request_; }
+    bool Run() { return RapiLink::Instance().Exchange(request_, result_, out_); }
+    uint32_t Result() const { return result_; }
+    link::Reader Out() const { return link::Reader(out_.data(), out_.size()); }
+
+private:
+    Op op_;
+    link::Writer request_;
+    uint32_t result_ = 0;
+    std::vector<uint8_t> out_;
+};
+
+// A path the link can carry: present and at most MAX_PATH - 1 units.
+bool PathArgument(LPCWSTR path) {
+    if (path == nullptr) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (wcslen(path) > link::MaxPathUnits) {
+        RapiLink::Instance().SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+// Device handles travel as 32-bit numbers; 0 and all-ones are never issued.
+bool HandleArgument(HANDLE h, uint32_t& id) {
+    auto value = reinterpret_cast<uintptr_t>(h);
+    if (h == INVALID_HANDLE_VALUE || value == 0 || value >= 0xFFFFFFFFu) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    id = static_cast<uint32_t>(value);
+    return true;
+}
+
+HANDLE ToHandle(uint32_t id) {
+    return id == 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<uintptr_t>(id));
+}
+
+FILETIME ToFileTime(uint64_t v) {
+    FILETIME t;
+    t.dwLowDateTime = static_cast<DWORD>(v);
+    t.dwHighDateTime = static_cast<DWORD>(v >> 32);
+    return t;
+}
+
+void FillFindData(const link::FindRecord& r, CE_FIND_DATA* data) {
+    memset(data, 0, sizeof *data);
+    data->dwFileAttributes = r.attributes;
+    data->ftCreationTime = ToFileTime(r.creationTime);
+    data->ftLastAccessTime = ToFileTime(r.lastAccessTime);
+    data->ftLastWriteTime = ToFileTime(r.lastWriteTime);
+    data->nFileSizeHigh = r.sizeHigh;
+    data->nFileSizeLow = r.sizeLow;
+    data->dwOID = r.oid;
+    size_t n = r.name.size() < MAX_PATH - 1 ? r.name.size() : MAX_PATH - 1;
+    memcpy(data->cFileName, r.name.data(), n * sizeof(WCHAR));
+}
+
+// An answer whose out data does not parse counts as a broken exchange.
+bool BadAnswer() {
+    RapiLink::Instance().SetLastError(ERROR_INVALID_DATA);
+    return false;
+}
+
+BOOL PathCall(Op op, LPCWSTR path) {
+    if (!PathArgument(path))
+        return FALSE;
+    Call call(op);
+    call.Args().String(path);
+    return call.Run() && call.Result() != 0;
+}
+
+BOOL HandleCall(Op op, HANDLE h) {
+    uint32_t id = 0;
+    if (!HandleArgument(h, id))
+        return FALSE;
+    Call call(op);
+    call.Args().U32(id);
+    return call.Run() && call.Result() != 0;
+}
+
+} // namespace
+
+extern "C" {
+
+HRESULT WINAPI CeRapiInitEx(RAPIINIT* init) {
+    return RapiLink::Instance().InitEx(init);
+}
+
+HRESULT WINAPI CeRapiInit() {
+    RAPIINIT init{sizeof(RAPIINIT), nullptr, E_PENDING};
+    HRESULT hr = RapiLink::Instance().InitEx(&init);
+    if (FAILED(hr))
+        return hr;
+    // The blocking form waits for the device for as long as it takes.
+    WaitForSingleObject(init.heRapiInit, INFINITE);
+    return init.hrRapiInit;
+}
+
+HRESULT WINAPI CeRapiUninit() {
+    return RapiLink::Instance().Uninit();
+}
+
+DWORD WINAPI CeGetLastError() {
+    return RapiLink::Instance().LastError();
+}
+
+HRESULT WINAPI CeRapiGetError() {
+    return RapiLink::Instance().RapiError();
+}
+
+HRESULT WINAPI CeRapiFreeBuffer(LPVOID buffer) {
+    if (buffer != nullptr)
+        LocalFree(buffer);
+    return S_OK;
+}
+
+HANDLE WINAPI CeCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
+                           DWORD disposition, DWORD attributes, HANDLE) {
+    if (!PathArgument(path))
+        return INVALID_HANDLE_VALUE;
+    Call call(Op::CreateFile);
+    call.Args().String(path);
+    call.Args().U32(access);
+    call.Args().U32(share);
+    call.Args().U32(disposition);
+    call.Args().U32(attributes);
+    if (!call.Run())
+        return INVALID_HANDLE_VALUE;
+    return ToHandle(call.Result());
+}
+
+BOOL WINAPI CeCloseHandle(HANDLE h) {
+    return HandleCall(Op::CloseHandle, h);
+}
+
+BOOL WINAPI CeWriteFile(HANDLE h, LPCVOID buffer, DWORD count, LPDWORD written,
+                        LPOVERLAPPED overlapped) {
+    if (written != nullptr)
+        *written = 0;
+    uint32_t id = 0;
+    if (!HandleArgument(h, id))
+        return FALSE;
+    if (overlapped != nullptr || (buffer == nullptr && count != 0)) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const auto* data = static_cast<const uint8_t*>(buffer);
+    DWORD done = 0;
+    do {
+        DWORD chunk = count - done > link::MaxDataChunk ? link::MaxDataChunk : count - done;
+        Call call(Op::WriteFile);
+        call.Args().U32(id);
+        call.Args().Bytes(data + done, chunk);
+        if (!call.Run())
+            return FALSE;
+        uint32_t n = 0;
+        link::Reader out = call.Out();
+        if (!out.U32(n) || !out.Done() || n > chunk)
+            return BadAnswer();
+        done += n;
+        if (written != nullptr)
+            *written = done;
+        if (call.Result() == 0)
+            return FALSE;
+        if (n < chunk)
+            break;
+    } while (done < count);
+    return TRUE;
+}
+
+BOOL WINAPI CeReadFile(HANDLE h, LPVOID buffer, DWORD count, LPDWORD read,
+                       LPOVERLAPPED overlapped) {
+    if (read != nullptr)
+        *read = 0;
+    uint32_t id = 0;
+    if (!HandleArgument(h, id))
+        return FALSE;
+    if (overlapped != nullptr || (buffer == nullptr && count != 0)) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto* data = static_cast<uint8_t*>(buffer);
+    DWORD done = 0;
+    do {
+        DWORD chunk = count - done > link::MaxDataChunk ? link::MaxDataChunk : count - done;
+        Call call(Op::ReadFile);
+        call.Args().U32(id);
+        call.Args().U32(chunk);
+        if (!call.Run())
+            return FALSE;
+        const uint8_t* got = nullptr;
+        uint32_t n = 0;
+        link::Reader out = call.Out();
+        if (!out.Bytes(got, n, chunk) || !out.Done())
+            return BadAnswer();
+        if (n != 0)
+            memcpy(data + done, got, n);
+        done += n;
+        if (read != nullptr)
+            *read = done;
+        if (call.Result() == 0)
+            return FALSE;
+        if (n < chunk)
+            break; // end of file
+    } while (done < count);
+    return TRUE;
+}
+
+DWORD WINAPI CeGetFileSize(HANDLE h, LPDWORD high) {
+    uint32_t id = 0;
+    if (!HandleArgument(h, id))
+        return INVALID_FILE_SIZE;
+    Call call(Op::GetFileSize);
+    call.Args().U32(id);
+    if (!call.Run())
+        return INVALID_FILE_SIZE;
+    uint32_t h32 = 0;
+    link::Reader out = call.Out();
+    if (!out.U32(h32) || !out.Done()) {
+        BadAnswer();
+        return INVALID_FILE_SIZE;
+    }
+    if (high != nullptr)
+        *high = h32;
+    return call.Result();
+}
+
+BOOL WINAPI CeSetFileAttributes(LPCWSTR path, DWORD attributes) {
+    if (!PathArgument(path))
+        return FALSE;
+    Call call(Op::SetFileAttributes);
+    call.Args().String(path);
+    call.Args().U32(attributes);
+    return call.Run() && call.Result() != 0;
+}
+
+DWORD WINAPI CeGetFileAttributes(LPCWSTR path) {
+    if (!PathArgument(path))
+        return INVALID_FILE_ATTRIBUTES;
+    Call call(Op::GetFileAttributes);
+    call.Args().String(path);
+    return call.Run() ? call.Result() : INVALID_FILE_ATTRIBUTES;
+}
+
+BOOL WINAPI CeDeleteFile(LPCWSTR path) {
+    return PathCall(Op::DeleteFile, path);
+}
+
+BOOL WINAPI CeCreateDirectory(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
+    return PathCall(Op::CreateDirectory, path);
+}
+
+BOOL WINAPI CeRemoveDirectory(LPCWSTR path) {
+    return PathCall(Op::RemoveDirectory, path);
+}
+
+BOOL WINAPI CeMoveFile(LPCWSTR from, LPCWSTR to) {
+    if (!PathArgument(from) || !PathArgument(to))
+        return FALSE;
+    Call call(Op::MoveFile);
+    call.Args().String(from);
+    call.Args().String(to);
+    return call.Run() && call.Result() != 0;
+}
+
+HANDLE WINAPI CeFindFirstFile(LPCWSTR pattern, CE_FIND_DATA* data) {
+    if (!PathArgument(pattern))
+        return INVALID_HANDLE_VALUE;
+    if (data == nullptr) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    Call call(Op::FindFirstFile);
+    call.Args().String(pattern);
+    if (!call.Run() || call.Result() == 0)
+        return INVALID_HANDLE_VALUE;
+    link::FindRecord record;
+    link::Reader out = call.Out();
+    if (!link::GetFindRecord(out, record) || !out.Done()) {
+        BadAnswer();
+        return INVALID_HANDLE_VALUE;
+    }
+    FillFindData(record, data);
+    return ToHandle(call.Result());
+}
+
+BOOL WINAPI CeFindNextFile(HANDLE h, CE_FIND_DATA* data) {
+    uint32_t id = 0;
+    if (!HandleArgument(h, id))
+        return FALSE;
+    if (data == nullptr) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Call call(Op::FindNextFile);
+    call.Args().U32(id);
+    if (!call.Run() || call.Result() == 0)
+        return FALSE;
+    link::FindRecord record;
+    link::Reader out = call.Out();
+    if (!link::GetFindRecord(out, record) || !out.Done())
+        return BadAnswer();
+    FillFindData(record, data);
+    return TRUE;
+}
+
+BOOL WINAPI CeFindClose(HANDLE h) {
+    return HandleCall(Op::FindClose, h);
+}
+
+BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD flags, LPDWORD count, CE_FIND_DATA** found) {
+    if (count != nullptr)
+        *count = 0;
+    if (found != nullptr)
+        *found = nullptr;
+    if (!PathArgument(pattern))
+        return FALSE;
+    if (count == nullptr || found == nullptr) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Call call(Op::FindAllFiles);
+    call.Args().String(pattern);
+    call.Args().U32(flags);
+    if (!call.Run())
+        return FALSE;
+    link::Reader out = call.Out();
+    uint32_t n = 0;
+    if (!out.U32(n) || n > 100000)
+        return BadAnswer();
+    std::vector<link::FindRecord> records(n);
+    for (auto& r : records)
+        if (!link::GetFindRecord(out, r))
+            return BadAnswer();
+    if (!out.Done())
+        return BadAnswer();
+    if (call.Result() == 0)
+        return FALSE;
+    if (n != 0) {
+        // Released by the caller with CeRapiFreeBuffer.
+        auto* block = static_cast<CE_FIND_DATA*>(LocalAlloc(LMEM_FIXED, n * sizeof(CE_FIND_DATA)));
+        if (block == nullptr) {
+            RapiLink::Instance().SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
+        }
+        for (uint32_t i = 0; i < n; ++i)
+            FillFindData(records[i], &block[i]);
+        *found = block;
+    }
+    *count = n;
+    return TRUE;
+}
+
+BOOL WINAPI CeGetStoreInformation(STORE_INFORMATION* info) {
+    if (info == nullptr) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Call call(Op::GetStoreInformation);
+    if (!call.Run())
+        return FALSE;
+    uint64_t total = 0, freeBytes = 0;
+    link::Reader out = call.Out();
+    if (!out.U64(total) || !out.U64(freeBytes) || !out.Done())
+        return BadAnswer();
+    if (call.Result() == 0)
+        return FALSE;
+    info->dwStoreSize = total > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(total);
+    info->dwFreeSize = freeBytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(freeBytes);
+    return TRUE;
+}
+
+BOOL WINAPI CeGetVersionEx(CEOSVERSIONINFO* info) {
+    if (info == nullptr) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Call call(Op::GetVersionEx);
+    if (!call.Run())
+        return FALSE;
+    uint32_t major = 0, minor = 0, build = 0, platform = 0;
+    std::wstring csd;
+    link::Reader out = call.Out();
+    if (!out.U32(major) || !out.U32(minor) || !out.U32(build) || !out.U32(platform) ||
+        !out.String(csd, 127) || !out.Done())
+        return BadAnswer();
+    if (call.Result() == 0)
+        return FALSE;
+    info->dwMajorVersion = major;
+    info->dwMinorVersion = minor;
+    info->dwBuildNumber = build;
+    info->dwPlatformId = platform;
+    memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    memcpy(info->szCSDVersion, csd.data(), csd.size() * sizeof(WCHAR));
+    return TRUE;
+}
+
+BOOL WINAPI CeCreateProcess(LPCWSTR application, LPCWSTR commandLine, LPSECURITY_ATTRIBUTES,
+                            LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
+                            LPPROCESS_INFORMATION) {
+    if (!PathArgument(application))
+        return FALSE;
+    std::wstring line = commandLine ? commandLine : L"";
+    if (line.size() > 32767) {
+        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Call call(Op::CreateProcess);
+    call.Args().String(application);
+    call.Args().String(line);
+    return call.Run() && call.Result() != 0;
+}
+
+HRESULT WINAPI CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inputSize, BYTE* input,
+                            DWORD* outputSize, BYTE** output, IRAPIStream** stream, DWORD) {
+    if (outputSize != nullptr)
+        *outputSize = 0;
+    if (output != nullptr)
+        *output = nullptr;
+    if (stream != nullptr) {
+        *stream = nullptr;
+        return E_NOTIMPL; // only block mode is carried
+    }
+    if (dll == nullptr || function == nullptr || wcslen(function) > link::MaxNameUnits ||
+        (input == nullptr && inputSize != 0) || inputSize > link::MaxDataChunk)
+        return E_INVALIDARG;
+    if (!PathArgument(dll))
+        return E_INVALIDARG;
+    Call call(Op::Invoke);
+    call.Args().String(dll);
+    call.Args().String(function);
+    call.Args().Bytes(input, inputSize);
+    if (!call.Run())
+        return E_FAIL;
+    const uint8_t* data = nullptr;
+    uint32_t n = 0;
+    link::Reader out = call.Out();
+    if (!out.Bytes(data, n, link::MaxDataChunk) || !out.Done()) {
+        BadAnswer();
+        return E_FAIL;
+    }
+    if (n != 0 && output != nullptr) {
+        // Released by the caller with LocalFree.
+        auto* block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, n));
+        if (block == nullptr)
+            return E_OUTOFMEMORY;
+        memcpy(block, data, n);
+        *output = block;
+        if (outputSize != nullptr)
+            *outputSize = n;
+    }
+    return static_cast<HRESULT>(call.Result());
+}
+
+} // extern "C"
+
+// The exports keep the documented prototypes that the system binds.
+static_assert(std::is_same_v<decltype(&CeRapiUninit), PFN_CeRapiUninit>);
+static_assert(std::is_same_v<decltype(&CeCloseHandle), PFN_CeCloseHandle>);
+static_assert(std::is_same_v<decltype(&CeGetLastError), PFN_CeGetLastError>);
+static_assert(std::is_same_v<decltype(&CeWriteFile), PFN_CeWriteFile>);
+static_assert(std::is_same_v<decltype(&CeCreateFile), PFN_CeCreateFile>);
+static_assert(std::is_same_v<decltype(&CeSetFileAttributes), PFN_CeSetFileAttributes>);
+static_assert(std::is_same_v<decltype(&CeGetFileAttributes), PFN_CeGetFileAttributes>);
+static_assert(std::is_same_v<decltype(&CeGetStoreInformation), PFN_CeGetStoreInformation>);
+static_assert(std::is_same_v<decltype(&CeRapiInitEx), PFN_CeRapiInitEx>);
+static_assert(std::is_same_v<decltype(&CeMoveFile), PFN_CeMoveFile>);
+static_assert(std::is_same_v<decltype(&CeDeleteFile), PFN_CeDeleteFile>);
+static_assert(std::is_same_v<decltype(&CeFindFirstFile), PFN_CeFindFirstFile>);
+static_assert(std::is_same_v<decltype(&CeFindNextFile), PFN_CeFindNextFile>);
+static_assert(std::is_same_v<decltype(&CeReadFile), PFN_CeReadFile>);
+static_assert(std::is_same_v<decltype(&CeGetFileSize), PFN_CeGetFileSize>);
+static_assert(std::is_same_v<decltype(&CeCreateDirectory), PFN_CeCreateDirectory>);
+static_assert(std::is_same_v<decltype(&CeRemoveDirectory), PFN_CeRemoveDirectory>);
+static_assert(std::is_same_v<decltype(&CeFindClose), PFN_CeFindClose>);
+static_assert(std::is_same_v<decltype(&CeRapiInvoke), PFN_CeRapiInvoke>);
+static_assert(std::is_same_v<decltype(&CeFindAllFiles), PFN_CeFindAllFiles>);
+static_assert(std::is_same_v<decltype(&CeRapiFreeBuffer), PFN_CeRapiFreeBuffer>);
+static_assert(std::is_same_v<decltype(&CeGetVersionEx), PFN_CeGetVersionEx>);
+static_assert(std::is_same_v<decltype(&CeCreateProcess), PFN_CeCreateProcess>);

@@ -1,0 +1,270 @@
+#include "emulator/rapi/RapiLink.h"
+
+#include <ws2tcpip.h>
+
+#include <cstdlib>
+
+#include "emulator/link/LinkSocket.h"
+
+namespace {
+
+constexpr DWORD RetryPauseMs = 250;
+constexpr DWORD HandshakeTimeoutMs = 2000;
+constexpr unsigned short DefaultPort = 9990;
+
+// RAPI_DEVICE=host:port, read when the connection starts.
+void DeviceAddress(std::string& host, unsigned short& port) {
+    host = "127.0.0.1";
+    port = DefaultPort;
+    wchar_t value[256];
+    DWORD n = GetEnvironmentVariableW(L"RAPI_DEVICE", value, ARRAYSIZE(value));
+    if (n == 0 || n >= ARRAYSIZE(value))
+        return;
+    std::wstring text(value, n);
+    size_t colon = text.rfind(L':');
+    std::wstring hostPart = colon == std::wstring::npos ? text : text.substr(0, colon);
+    if (colon != std::wstring::npos) {
+        unsigned long p = 0;
+        std::wstring portPart = text.substr(colon + 1);
+        bool ok = !portPart.empty() && portPart.size() <= 5;
+        for (wchar_t c : portPart) {
+            if (c < L'0' || c > L'9')
+                ok = false;
+            else
+                p = p * 10 + static_cast<unsigned long>(c - L'0');
+        }
+        if (ok && p > 0 && p < 65536)
+            port = static_cast<unsigned short>(p);
+    }
+    if (!hostPart.empty()) {
+        host.clear();
+        for (wchar_t c : hostPart)
+            host += static_cast<char>(c < 0x80 ? c : '?');
+    }
+}
+
+DWORD TimeoutFromEnvironment() {
+    wchar_t value[32];
+    DWORD n = GetEnvironmentVariableW(L"RAPI_TIMEOUT_MS", value, ARRAYSIZE(value));
+    if (n == 0 || n >= ARRAYSIZE(value))
+        return 10000;
+    unsigned long ms = wcstoul(value, nullptr, 10);
+    return ms >= 100 && ms <= 600000 ? static_cast<DWORD>(ms) : 10000;
+}
+
+} // namespace
+
+RapiLink& RapiLink::Instance() {
+    static RapiLink link;
+    return link;
+}
+
+void RapiLink::SetLastError(DWORD error) {
+    lastError_ = error;
+    ::SetLastError(error);
+}
+
+HRESULT RapiLink::InitEx(RAPIINIT* init) {
+    if (init == nullptr)
+        return E_INVALIDARG;
+    std::lock_guard<std::mutex> state(stateLock_);
+    if (initialised_)
+        return CO_E_ALREADYINITIALIZED;
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+        return E_FAIL;
+    winsockStarted_ = true;
+    initEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (initEvent_ == nullptr || stopEvent_ == nullptr) {
+        if (initEvent_)
+            CloseHandle(initEvent_);
+        if (stopEvent_)
+            CloseHandle(stopEvent_);
+        initEvent_ = stopEvent_ = nullptr;
+        WSACleanup();
+        winsockStarted_ = false;
+        return E_FAIL;
+    }
+    std::string host;
+    unsigned short port = 0;
+    DeviceAddress(host, port);
+    timeoutMs_ = TimeoutFromEnvironment();
+    init->heRapiInit = initEvent_;
+    init->hrRapiInit = E_PENDING;
+    lastError_ = LinkLostError;
+    rapiError_ = HRESULT_FROM_WIN32(LinkLostError);
+    initialised_ = true;
+    connector_ = std::thread(&RapiLink::Connector, this, host, port, init);
+    return S_OK;
+}
+
+HRESULT RapiLink::Uninit() {
+    std::lock_guard<std::mutex> state(stateLock_);
+    if (!initialised_)
+        return E_FAIL;
+    SetEvent(stopEvent_);
+    {
+        // Wakes a connector waiting for a handshake and an exchange waiting
+        // for an answer.
+        std::lock_guard<std::mutex> sockets(socketLock_);
+        if (pending_ != INVALID_SOCKET)
+            shutdown(pending_, SD_BOTH);
+        if (socket_ != INVALID_SOCKET)
+            shutdown(socket_, SD_BOTH);
+    }
+    if (connector_.joinable())
+        connector_.join();
+    {
+        std::lock_guard<std::mutex> exchange(exchangeLock_);
+        CloseLink();
+    }
+    CloseHandle(initEvent_);
+    CloseHandle(stopEvent_);
+    initEvent_ = stopEvent_ = nullptr;
+    if (winsockStarted_)
+        WSACleanup();
+    winsockStarted_ = false;
+    initialised_ = false;
+    lastError_ = LinkLostError;
+    rapiError_ = HRESULT_FROM_WIN32(LinkLostError);
+    return S_OK;
+}
+
+bool RapiLink::Stopping() const {
+    return WaitForSingleObject(stopEvent_, 0) == WAIT_OBJECT_0;
+}
+
+void RapiLink::Connector(std::string host, unsigned short port, RAPIINIT* init) {
+    while (!Stopping()) {
+        SOCKET s = TryConnect(host, port);
+        if (s != INVALID_SOCKET) {
+            {
+                std::lock_guard<std::mutex> sockets(socketLock_);
+                pending_ = s;
+            }
+            bool ok = !Stopping() && Handshake(s);
+            std::lock_guard<std::mutex> sockets(socketLock_);
+            pending_ = INVALID_SOCKET;
+            if (ok && !Stopping()) {
+                link::SetTimeouts(s, timeoutMs_);
+                socket_ = s;
+                lastError_ = 0;
+                rapiError_ = S_OK;
+                init->hrRapiInit = S_OK;
+                SetEvent(initEvent_);
+                return;
+            }
+            closesocket(s);
+        }
+        // No device yet: keep trying until one answers or Uninit stops us.
+        WaitForSingleObject(stopEvent_, RetryPauseMs);
+    }
+}
+
+SOCKET RapiLink::TryConnect(const std::string& host, unsigned short port) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return INVALID_SOCKET;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        freeaddrinfo(found);
+        return INVALID_SOCKET;
+    }
+    // Non-blocking connect, so that a silent host does not hold us up.
+    u_long nonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    int r = connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen));
+    freeaddrinfo(found);
+    bool ok = r == 0;
+    if (!ok && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval wait{0, 500 * 1000};
+        if (select(0, nullptr, &writable, &failed, &wait) == 1 && FD_ISSET(s, &writable)) {
+            int error = 0;
+            int length = sizeof error;
+            ok = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) ==
+                     0 &&
+                 error == 0;
+        }
+    }
+    nonBlocking = 0;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    if (!ok) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    BOOL noDelay = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+               sizeof noDelay);
+    return s;
+}
+
+bool RapiLink::Handshake(SOCKET s) {
+    link::SetTimeouts(s, HandshakeTimeoutMs);
+    link::Writer hello;
+    hello.U32(static_cast<uint32_t>(link::Op::Hello));
+    hello.U32(link::LinkMagic);
+    hello.U32(link::LinkVersion);
+    std::vector<uint8_t> answer;
+    if (!link::SendFrame(s, hello.Data()) || link::RecvFrame(s, answer) != link::RecvResult::Ok)
+        return false;
+    link::Reader in(answer.data(), answer.size());
+    uint32_t op = 0, result = 0, error = 0, version = 0;
+    in.U32(op);
+    in.U32(result);
+    in.U32(error);
+    in.U32(version);
+    return in.Done() && op == static_cast<uint32_t>(link::Op::Hello) && result == 1 &&
+           version == link::LinkVersion;
+}
+
+void RapiLink::CloseLink() {
+    std::lock_guard<std::mutex> sockets(socketLock_);
+    if (socket_ != INVALID_SOCKET) {
+        closesocket(socket_);
+        socket_ = INVALID_SOCKET;
+    }
+}
+
+bool RapiLink::Exchange(const link::Writer& request, uint32_t& result, std::vector<uint8_t>& out) {
+    std::lock_guard<std::mutex> exchange(exchangeLock_);
+    SOCKET s;
+    {
+        std::lock_guard<std::mutex> sockets(socketLock_);
+        s = socket_;
+    }
+    if (s == INVALID_SOCKET) {
+        SetLastError(LinkLostError);
+        rapiError_ = HRESULT_FROM_WIN32(LinkLostError);
+        return false;
+    }
+    std::vector<uint8_t> answer;
+    bool ok =
+        link::SendFrame(s, request.Data()) && link::RecvFrame(s, answer) == link::RecvResult::Ok;
+    link::Reader in(answer.data(), answer.size());
+    uint32_t op = 0, error = 0;
+    uint32_t sentOp = request.Data().size() >= 4
+                          ? static_cast<uint32_t>(request.Data()[0] | request.Data()[1] << 8 |
+                                                  request.Data()[2] << 16 | request.Data()[3] << 24)
+                          : 0;
+    ok = ok && in.U32(op) && in.U32(result) && in.U32(error) && op == sentOp;
+    if (!ok) {
+        CloseLink();
+        SetLastError(LinkLostError);
+        rapiError_ = HRESULT_FROM_WIN32(LinkLostError);
+        return false;
+    }
+    out.assign(answer.begin() + 12, answer.end());
+    lastError_ = error;
+    ::SetLastError(error);
+    rapiError_ = S_OK;
+    return true;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The PC end of the link to the emulated device: the background connection
+// started by CeRapiInitEx, and one request/response exchange at a time.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/RapiTypes.h"
+#include "emulator/link/LinkProtocol.h"
+
+// The code that CeGetLastError reports, and CeRapiGetError as an HRESULT,
+// while no link is up or after it broke.
+constexpr DWORD LinkLostError = ERROR_DEVICE_NOT_CONNECTED;
+
+class RapiLink {
+public:
+    static RapiLink& Instance();
+
+    HRESULT InitEx(RAPIINIT* init);
+    HRESULT Uninit();
+
+    // Sends one request (which starts with its operation) and waits for the
+    // answer within the time-out. False when the link is not up or breaks;
+    // the link is then closed and every later call fails at once.
+    bool Exchange(const link::Writer& request, uint32_t& result, std::vector<uint8_t>& out);
+
+    DWORD LastError() const { return lastError_.load(); }
+    HRESULT RapiError() const { return rapiError_.load(); }
+    // Records a failure found before anything was sent.
+    void SetLastError(DWORD error);
+
+private:
+    void Connector(std::string host, unsigned short port, RAPIINIT* init);
+    SOCKET TryConnect(const std::string& host, unsigned short port);
+    bool Handshake(SOCKET s);
+    void CloseLink();
+    bool Stopping() const;
+
+    std::mutex stateLock_;    // init and uninit
+    std::mutex exchangeLock_; // one exchange at a time
+    std::mutex socketLock_;   // the socket values, never held across I/O
+    bool initialised_ = false;
+    bool winsockStarted_ = false;
+    HANDLE initEvent_ = nullptr;
+    HANDLE stopEvent_ = nullptr;
+    std::thread connector_;
+    SOCKET socket_ = INVALID_SOCKET;  // the link once the handshake passed
+    SOCKET pending_ = INVALID_SOCKET; // the connector's socket before that
+    DWORD timeoutMs_ = 10000;
+    std::atomic<DWORD> lastError_{0};
+    std::atomic<HRESULT> rapiError_{S_OK};
+};

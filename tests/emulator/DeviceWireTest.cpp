@@ -1,0 +1,288 @@
+// The wire format itself, and devicesim as seen by raw connections: malformed
+// frames close only their own connection, the last error is per connection,
+// and --help names every option.
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "emulator/link/LinkProtocol.h"
+#include "emulator/link/LinkSocket.h"
+#include "tests/support/DeviceSim.h"
+#include "tests/support/FileTree.h"
+#include "tests/support/TempDir.h"
+
+using link::Op;
+using testsupport::DeviceSim;
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<uint32_t> words) {
+    link::Writer w;
+    for (uint32_t v : words)
+        w.U32(v);
+    return w.Data();
+}
+
+TEST(LinkReader, ChecksEveryFieldAgainstWhatIsLeft) {
+    link::Writer w;
+    w.U32(7);
+    w.String(L"\\Mounted Volume");
+    w.Bytes("abc", 3);
+    w.U64(0x1122334455667788ull);
+    std::vector<uint8_t> data = w.Data();
+
+    link::Reader r(data.data(), data.size());
+    uint32_t v = 0;
+    std::wstring s;
+    const uint8_t* bytes = nullptr;
+    uint32_t count = 0;
+    uint64_t big = 0;
+    EXPECT_TRUE(r.U32(v) && r.String(s, 259) && r.Bytes(bytes, count, 16) && r.U64(big));
+    EXPECT_TRUE(r.Done());
+    EXPECT_EQ(7u, v);
+    EXPECT_EQ(L"\\Mounted Volume", s);
+    EXPECT_EQ(0, memcmp(bytes, "abc", 3));
+    EXPECT_EQ(0x1122334455667788ull, big);
+
+    // Every truncation fails, and a failed read poisons the rest.
+    for (size_t cut = 0; cut < data.size(); ++cut) {
+        link::Reader t(data.data(), cut);
+        bool all = t.U32(v) && t.String(s, 259) && t.Bytes(bytes, count, 16) && t.U64(big);
+        EXPECT_FALSE(all) << cut;
+        EXPECT_FALSE(t.Ok());
+    }
+    // Trailing bytes are not Done.
+    data.push_back(0);
+    link::Reader extra(data.data(), data.size());
+    extra.U32(v);
+    extra.String(s, 259);
+    extra.Bytes(bytes, count, 16);
+    extra.U64(big);
+    EXPECT_TRUE(extra.Ok());
+    EXPECT_FALSE(extra.Done());
+}
+
+TEST(LinkReader, RejectsOverlongStringsEmbeddedZerosAndHugeCounts) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> data;
+        bool countTooBig;
+    } cases[] = {
+        {"string longer than allowed",
+         [] {
+             link::Writer w;
+             w.String(std::wstring(260, L'a'));
+             return w.Data();
+         }(),
+         false},
+        {"embedded zero",
+         [] {
+             link::Writer w;
+             w.String(std::wstring(L"a\0b", 3));
+             return w.Data();
+         }(),
+         false},
+        {"count beyond the data", Bytes({0x7FFFFFFF}), true},
+        {"count of 4 GiB", Bytes({0xFFFFFFFF, 0}), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        link::Reader r(c.data.data(), c.data.size());
+        std::wstring s;
+        EXPECT_FALSE(r.String(s, 259));
+        link::Reader b(c.data.data(), c.data.size());
+        const uint8_t* bytes = nullptr;
+        uint32_t count = 0;
+        if (c.countTooBig) {
+            EXPECT_FALSE(b.Bytes(bytes, count, link::MaxDataChunk));
+        }
+    }
+}
+
+// A raw connection to devicesim.
+class RawLink {
+public:
+    explicit RawLink(unsigned port) {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<u_short>(port));
+        connected_ = connect(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        link::SetTimeouts(socket_, 10000);
+    }
+    ~RawLink() {
+        closesocket(socket_);
+        WSACleanup();
+    }
+    bool Connected() const { return connected_; }
+    bool Hello() {
+        std::vector<uint8_t> answer;
+        return Send(
+                   Bytes({static_cast<uint32_t>(Op::Hello), link::LinkMagic, link::LinkVersion})) &&
+               link::RecvFrame(socket_, answer) == link::RecvResult::Ok && answer.size() == 16;
+    }
+    bool Send(const std::vector<uint8_t>& payload) { return link::SendFrame(socket_, payload); }
+    bool SendRaw(const std::vector<uint8_t>& bytes) {
+        return ::send(socket_, reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
+    }
+    // The answer's result and last error; false when the device closed.
+    bool Answer(uint32_t& result, uint32_t& error) {
+        std::vector<uint8_t> answer;
+        if (link::RecvFrame(socket_, answer) != link::RecvResult::Ok)
+            return false;
+        link::Reader r(answer.data(), answer.size());
+        uint32_t op = 0;
+        return r.U32(op) && r.U32(result) && r.U32(error);
+    }
+    bool ClosedByDevice() {
+        std::vector<uint8_t> answer;
+        return link::RecvFrame(socket_, answer) != link::RecvResult::Ok;
+    }
+    bool Request(Op op, const std::wstring& path, uint32_t& result, uint32_t& error) {
+        link::Writer w;
+        w.U32(static_cast<uint32_t>(op));
+        w.String(path);
+        return Send(w.Data()) && Answer(result, error);
+    }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    bool connected_ = false;
+};
+
+TEST(DeviceSimWire, MalformedFramesCloseOnlyTheirConnection) {
+    DeviceSim device;
+    ASSERT_TRUE(device.Started()) << device.Error();
+    RawLink healthy(device.Port());
+    ASSERT_TRUE(healthy.Connected());
+    ASSERT_TRUE(healthy.Hello());
+
+    auto path = [](uint32_t op, uint32_t units, std::vector<uint16_t> text) {
+        link::Writer w;
+        w.U32(op);
+        w.U32(units);
+        std::vector<uint8_t> d = w.Data();
+        for (uint16_t c : text) {
+            d.push_back(static_cast<uint8_t>(c));
+            d.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        return d;
+    };
+    const uint32_t mkdir = static_cast<uint32_t>(Op::CreateDirectory);
+    struct Case {
+        const char* name;
+        bool handshake;
+        std::vector<uint8_t> raw; // sent as it is, length prefix included
+    } cases[] = {
+        {"oversized length", true, Bytes({link::MaxFramePayload + 1})},
+        {"4 GiB length", true, Bytes({0xFFFFFFFF})},
+        {"no handshake first", false, Bytes({4, mkdir})},
+        {"wrong magic", false, Bytes({12, 1, 0x12345678, link::LinkVersion})},
+        {"unknown operation", true, Bytes({4, 999})},
+        {"empty payload", true, Bytes({0})},
+        {"string past the end", true,
+         [&] {
+             auto d = path(mkdir, 50, {'\\', 'a'});
+             auto f = Bytes({static_cast<uint32_t>(d.size())});
+             f.insert(f.end(), d.begin(), d.end());
+             return f;
+         }()},
+        {"embedded zero", true,
+         [&] {
+             auto d = path(mkdir, 3, {'\\', 0, 'a'});
+             auto f = Bytes({static_cast<uint32_t>(d.size())});
+             f.insert(f.end(), d.begin(), d.end());
+             return f;
+         }()},
+        {"over-long path", true,
+         [&] {
+             auto d = path(mkdir, 400, std::vector<uint16_t>(400, 'a'));
+             auto f = Bytes({static_cast<uint32_t>(d.size())});
+             f.insert(f.end(), d.begin(), d.end());
+             return f;
+         }()},
+        {"trailing bytes", true,
+         [&] {
+             auto d = path(mkdir, 2, {'\\', 'a', 0x4141});
+             auto f = Bytes({static_cast<uint32_t>(d.size())});
+             f.insert(f.end(), d.begin(), d.end());
+             return f;
+         }()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawLink bad(device.Port());
+        ASSERT_TRUE(bad.Connected());
+        if (c.handshake) {
+            ASSERT_TRUE(bad.Hello());
+        }
+        ASSERT_TRUE(bad.SendRaw(c.raw));
+        EXPECT_TRUE(bad.ClosedByDevice());
+        uint32_t result = 0, error = 0;
+        ASSERT_TRUE(healthy.Request(Op::GetFileAttributes, L"\\", result, error));
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, result);
+    }
+    EXPECT_FALSE(testsupport::FolderExists(device.StoragePath(L"\\a")));
+    EXPECT_TRUE(device.Running());
+}
+
+TEST(DeviceSimWire, LastErrorBelongsToEachConnection) {
+    DeviceSim device;
+    ASSERT_TRUE(device.Started()) << device.Error();
+    RawLink first(device.Port()), second(device.Port());
+    ASSERT_TRUE(first.Hello());
+    ASSERT_TRUE(second.Hello());
+    uint32_t result = 0, error = 0;
+    ASSERT_TRUE(first.Request(Op::DeleteFile, L"\\missing.txt", result, error));
+    EXPECT_EQ(0u, result);
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_FILE_NOT_FOUND), error);
+    ASSERT_TRUE(second.Request(Op::CreateDirectory, L"\\..\\x", result, error));
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_ACCESS_DENIED), error);
+    // A success leaves the connection's last error as it was.
+    ASSERT_TRUE(first.Request(Op::CreateDirectory, L"\\d", result, error));
+    EXPECT_EQ(1u, result);
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_FILE_NOT_FOUND), error);
+    ASSERT_TRUE(second.Request(Op::GetFileAttributes, L"\\d", result, error));
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_ACCESS_DENIED), error);
+}
+
+TEST(DeviceSimCommandLine, HelpNamesEveryOption) {
+    testsupport::TempDir temp;
+    std::wstring out = temp / L"help.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
+    std::wstring command = L"\"" + DeviceSim::DeviceSimExe() + L"\" --help";
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(0);
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &startup, &info));
+    CloseHandle(file);
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(info.hProcess, 30000));
+    DWORD code = 1;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    EXPECT_EQ(0u, code);
+    std::string help = testsupport::ReadFileBytes(out);
+    for (const char* option :
+         {"--storage", "--port", "--port-file", "--capacity", "--latency-ms", "--rate",
+          "--fail-write", "--drop-after", "--no-handshake", "--log", "--help"})
+        EXPECT_NE(std::string::npos, help.find(option)) << option;
+}
+
+} // namespace

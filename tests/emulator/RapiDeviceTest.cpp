@@ -1,0 +1,437 @@
+// Our rapi.dll against devicesim: the connection, Windows CE file semantics,
+// refused paths, the simulated faults and CeRapiInvoke with insthelp.dll.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/emulator/RapiBinding.h"
+#include "tests/support/DeviceSim.h"
+#include "tests/support/FileTree.h"
+
+using testsupport::DeviceSim;
+
+namespace {
+
+RapiBinding& Rapi() {
+    static RapiBinding rapi;
+    static bool loaded = rapi.Load();
+    EXPECT_TRUE(loaded) << "rapi.dll or one of its entry points is missing";
+    return rapi;
+}
+
+const std::wstring Root = L"\\Mounted Volume";
+
+class RapiDevice : public ::testing::Test {
+protected:
+    void TearDown() override { Rapi().CeRapiUninit(); }
+
+    // Starts the connection and waits for the init event.
+    ::testing::AssertionResult Connect() {
+        RAPIINIT init{sizeof(RAPIINIT), nullptr, 0};
+        HRESULT hr = Rapi().CeRapiInitEx(&init);
+        if (FAILED(hr))
+            return ::testing::AssertionFailure() << "CeRapiInitEx " << std::hex << hr;
+        if (WaitForSingleObject(init.heRapiInit, 10000) != WAIT_OBJECT_0)
+            return ::testing::AssertionFailure() << "init event not signalled";
+        if (FAILED(init.hrRapiInit))
+            return ::testing::AssertionFailure() << "hrRapiInit " << std::hex << init.hrRapiInit;
+        return ::testing::AssertionSuccess();
+    }
+
+    HANDLE Create(const std::wstring& path, DWORD disposition = CREATE_ALWAYS,
+                  DWORD access = GENERIC_WRITE) {
+        return Rapi().CeCreateFile(path.c_str(), access, 0, nullptr, disposition,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    bool Write(const std::wstring& path, const std::string& bytes) {
+        HANDLE h = Create(path);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        DWORD written = 0;
+        BOOL ok = Rapi().CeWriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                     nullptr);
+        Rapi().CeCloseHandle(h);
+        return ok && written == bytes.size();
+    }
+
+    std::vector<std::wstring> Find(const std::wstring& pattern) {
+        std::vector<std::wstring> names;
+        CE_FIND_DATA data;
+        HANDLE h = Rapi().CeFindFirstFile(pattern.c_str(), &data);
+        if (h == INVALID_HANDLE_VALUE)
+            return names;
+        do
+            names.push_back(data.cFileName);
+        while (Rapi().CeFindNextFile(h, &data));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), Rapi().CeGetLastError());
+        Rapi().CeFindClose(h);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(RapiDevice, ConnectsThroughTheInitEventAndUninitEndsIt) {
+    DeviceSim device;
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(S_OK, Rapi().CeRapiGetError());
+    CEOSVERSIONINFO version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    EXPECT_TRUE(Rapi().CeGetVersionEx(&version));
+    EXPECT_EQ(3u, version.dwPlatformId);
+    EXPECT_EQ(S_OK, Rapi().CeRapiUninit());
+    EXPECT_EQ(E_FAIL, Rapi().CeRapiUninit());
+    // The blocking form connects as well.
+    EXPECT_EQ(S_OK, Rapi().CeRapiInit());
+    EXPECT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    EXPECT_EQ(S_OK, Rapi().CeRapiUninit());
+}
+
+TEST_F(RapiDevice, UninitWithoutInitFails) {
+    EXPECT_EQ(E_FAIL, Rapi().CeRapiUninit());
+}
+
+TEST_F(RapiDevice, NoAnsweringDeviceNeverSignalsAndUninitStopsTrying) {
+    struct Case {
+        const char* name;
+        bool stopDevice;
+        std::vector<std::wstring> args;
+    } cases[] = {{"nothing listens", true, {}}, {"no handshake", false, {L"--no-handshake"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeviceSim device(c.args);
+        ASSERT_TRUE(device.Started()) << device.Error();
+        if (c.stopDevice)
+            device.Stop();
+        RAPIINIT init{sizeof(RAPIINIT), nullptr, 0};
+        ASSERT_EQ(S_OK, Rapi().CeRapiInitEx(&init));
+        ASSERT_NE(nullptr, init.heRapiInit);
+        EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(init.heRapiInit, 1000));
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, Create(Root + L"\\a.txt"));
+        EXPECT_NE(0u, Rapi().CeGetLastError());
+        EXPECT_EQ(S_OK, Rapi().CeRapiUninit());
+    }
+}
+
+TEST_F(RapiDevice, FilesFoldersAndFindsFollowWindowsCe) {
+    DeviceSim device;
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+
+    ASSERT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), Rapi().CeGetLastError());
+    EXPECT_FALSE(Rapi().CeCreateDirectory((Root + L"\\x\\y").c_str(), nullptr)) << "not recursive";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), Rapi().CeGetLastError());
+    EXPECT_FALSE(testsupport::FolderExists(device.StoragePath(Root + L"\\x")));
+    ASSERT_TRUE(Rapi().CeCreateDirectory((Root + L"\\sub").c_str(), nullptr));
+
+    std::string big = testsupport::PatternBytes(3 * 1024 * 1024 + 17, 7); // several frames
+    ASSERT_TRUE(Write(Root + L"\\a.txt", "alpha"));
+    ASSERT_TRUE(Write(Root + L"\\b.txt", ""));
+    ASSERT_TRUE(Write(Root + L"\\c.bin", big));
+    EXPECT_EQ("alpha", testsupport::ReadFileBytes(device.StoragePath(Root + L"\\a.txt")));
+    EXPECT_EQ(big, testsupport::ReadFileBytes(device.StoragePath(Root + L"\\c.bin")));
+
+    HANDLE h = Create(Root + L"\\c.bin", OPEN_EXISTING, GENERIC_READ);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD high = 0xdeadbeef;
+    EXPECT_EQ(big.size(), Rapi().CeGetFileSize(h, &high));
+    EXPECT_EQ(0u, high);
+    std::string back(big.size() + 10, '\0');
+    DWORD read = 0;
+    EXPECT_TRUE(Rapi().CeReadFile(h, &back[0], static_cast<DWORD>(back.size()), &read, nullptr));
+    back.resize(read);
+    EXPECT_EQ(big, back);
+    EXPECT_TRUE(Rapi().CeCloseHandle(h));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeCloseHandle(h));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), Rapi().CeGetLastError());
+
+    struct FindCase {
+        std::wstring pattern;
+        std::vector<std::wstring> names;
+    } finds[] = {
+        {Root + L"\\*", {L"a.txt", L"b.txt", L"c.bin", L"sub"}},
+        {Root + L"\\*.txt", {L"a.txt", L"b.txt"}},
+        {Root + L"\\a.txt", {L"a.txt"}},
+        {Root + L"\\sub", {L"sub"}},
+        {Root + L"\\sub\\*", {}},
+        {Root + L"\\none.txt", {}},
+        {L"\\*", {L"Mounted Volume"}},
+    };
+    for (const auto& f : finds)
+        EXPECT_EQ(f.names, Find(f.pattern)) << testsupport::Utf8(f.pattern);
+    CE_FIND_DATA data;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Rapi().CeFindFirstFile((Root + L"\\none.txt").c_str(), &data));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), Rapi().CeGetLastError());
+
+    DWORD count = 0;
+    CE_FIND_DATA* all = nullptr;
+    ASSERT_TRUE(Rapi().CeFindAllFiles((Root + L"\\*.bin").c_str(), 0, &count, &all));
+    ASSERT_EQ(1u, count);
+    EXPECT_STREQ(L"c.bin", all[0].cFileName);
+    EXPECT_EQ(big.size(), all[0].nFileSizeLow);
+    EXPECT_EQ(S_OK, Rapi().CeRapiFreeBuffer(all));
+
+    // Deleting while a find goes on (as DeleteMatching does), then folders.
+    h = Rapi().CeFindFirstFile((Root + L"\\*.txt").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    int deleted = 0;
+    do
+        deleted += Rapi().CeDeleteFile((Root + L"\\" + data.cFileName).c_str()) ? 1 : 0;
+    while (Rapi().CeFindNextFile(h, &data));
+    Rapi().CeFindClose(h);
+    EXPECT_EQ(2, deleted);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeDeleteFile((Root + L"\\sub").c_str())) << "a folder is not a file";
+    EXPECT_TRUE(Rapi().CeMoveFile((Root + L"\\c.bin").c_str(), (Root + L"\\sub\\d.bin").c_str()));
+    EXPECT_FALSE(Rapi().CeRemoveDirectory((Root + L"\\sub").c_str())) << "not empty";
+    EXPECT_TRUE(Rapi().CeDeleteFile((Root + L"\\sub\\d.bin").c_str()));
+    EXPECT_TRUE(Rapi().CeRemoveDirectory((Root + L"\\sub").c_str()));
+    EXPECT_EQ(std::vector<std::wstring>{}, testsupport::ListTree(device.StoragePath(Root)));
+}
+
+TEST_F(RapiDevice, ReadOnlyFileRefusesDeleteAndOverwriteUntilReset) {
+    DeviceSim device;
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    std::wstring file = Root + L"\\ro.txt";
+    ASSERT_TRUE(Write(file, "old"));
+    ASSERT_TRUE(Rapi().CeSetFileAttributes(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(Rapi().CeGetFileAttributes(file.c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeDeleteFile(file.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), Rapi().CeGetLastError());
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Create(file, CREATE_ALWAYS));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), Rapi().CeGetLastError());
+    EXPECT_EQ("old", testsupport::ReadFileBytes(device.StoragePath(file)));
+    HANDLE reader = Create(file, OPEN_EXISTING, GENERIC_READ);
+    EXPECT_NE(INVALID_HANDLE_VALUE, reader) << "reading is allowed";
+    Rapi().CeCloseHandle(reader);
+
+    ASSERT_TRUE(Rapi().CeSetFileAttributes(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(Write(file, "new"));
+    EXPECT_EQ("new", testsupport::ReadFileBytes(device.StoragePath(file)));
+    EXPECT_TRUE(Rapi().CeDeleteFile(file.c_str()));
+}
+
+TEST_F(RapiDevice, PathsThatWouldLeaveTheStorageAreRefused) {
+    DeviceSim device;
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(Rapi().CeCreateDirectory(L"\\a", nullptr));
+    const wchar_t* paths[] = {
+        L"\\..\\x",
+        L"\\Mounted Volume\\..\\..\\x",
+        L"\\a\\..\\..\\x",
+        L"C:\\x",
+        L"Z:\\tmp\\x",
+        L"\\a\\CON",
+        L"\\a\\nul.txt",
+        L"\\COM1",
+        L"\\a:stream",
+        L"\\a\\b:stream:$DATA",
+        L"a.txt",
+        L"",
+        L"/x",
+        L"\\a/../../x",
+        L"\\\\server\\share\\x",
+        L"\\a\\.",
+        L"\\a\\x.",
+        L"\\a\\x ",
+        L"\\a\\*",
+        L"\\a\\x?",
+        L"\\a\\\\x",
+        L"\\a\\x<y",
+    };
+    std::wstring outside = device.Storage() + L"\\..\\x";
+    for (const wchar_t* path : paths) {
+        SCOPED_TRACE(testsupport::Utf8(path));
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, Create(path));
+        DWORD error = Rapi().CeGetLastError();
+        EXPECT_TRUE(error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_NAME) << error;
+        EXPECT_FALSE(Rapi().CeCreateDirectory(path, nullptr));
+        EXPECT_FALSE(Rapi().CeDeleteFile(path));
+        EXPECT_FALSE(Rapi().CeSetFileAttributes(path, FILE_ATTRIBUTE_NORMAL));
+    }
+    std::wstring tooLong = L"\\a\\" + std::wstring(300, L'x');
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Create(tooLong));
+    EXPECT_FALSE(testsupport::FileExists(outside));
+    EXPECT_EQ(std::vector<std::wstring>{L"a\\"}, testsupport::ListTree(device.Storage()));
+    EXPECT_NE(std::string::npos, device.LogText().find("REFUSED"));
+    // The session goes on after the refusals.
+    EXPECT_TRUE(Write(L"\\a\\ok.txt", "fine"));
+}
+
+TEST_F(RapiDevice, CapacityLimitsWritesWithDiskFull) {
+    DeviceSim device({L"--capacity", L"1000"});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    ASSERT_TRUE(Write(Root + L"\\a.bin", std::string(600, 'a')));
+    STORE_INFORMATION store{};
+    ASSERT_TRUE(Rapi().CeGetStoreInformation(&store));
+    EXPECT_EQ(1000u, store.dwStoreSize);
+    EXPECT_EQ(400u, store.dwFreeSize);
+
+    HANDLE h = Create(Root + L"\\b.bin");
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written = 0xdeadbeef;
+    std::string block(500, 'b');
+    EXPECT_FALSE(Rapi().CeWriteFile(h, block.data(), 500, &written, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), Rapi().CeGetLastError());
+    EXPECT_EQ(0u, written);
+    EXPECT_TRUE(Rapi().CeWriteFile(h, block.data(), 400, &written, nullptr));
+    EXPECT_EQ(400u, written);
+    Rapi().CeCloseHandle(h);
+    // Replacing a file frees its old bytes first.
+    EXPECT_TRUE(Write(Root + L"\\a.bin", std::string(600, 'c')));
+}
+
+TEST_F(RapiDevice, FailWriteFailsExactlyTheNthWrite) {
+    DeviceSim device({L"--fail-write", L"2"});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    HANDLE h = Create(Root + L"\\a.bin");
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written = 0;
+    EXPECT_TRUE(Rapi().CeWriteFile(h, "1234", 4, &written, nullptr));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeWriteFile(h, "5678", 4, &written, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), Rapi().CeGetLastError());
+    EXPECT_TRUE(Rapi().CeWriteFile(h, "9", 1, &written, nullptr));
+    Rapi().CeCloseHandle(h);
+    EXPECT_EQ("12349", testsupport::ReadFileBytes(device.StoragePath(Root + L"\\a.bin")));
+}
+
+TEST_F(RapiDevice, DroppedLinkFailsTheWriteAndEveryLaterCallAtOnce) {
+    struct Case {
+        const char* name;
+        bool dropAfter; // otherwise the device is ended between two writes
+    } cases[] = {{"--drop-after", true}, {"device ended", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeviceSim device(c.dropAfter ? std::vector<std::wstring>{L"--drop-after", L"100000"}
+                                     : std::vector<std::wstring>{});
+        ASSERT_TRUE(device.Started()) << device.Error();
+        ASSERT_TRUE(Connect());
+        ASSERT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+        HANDLE h = Create(Root + L"\\a.bin");
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        std::string block(65536, 'x');
+        DWORD written = 0;
+        EXPECT_TRUE(Rapi().CeWriteFile(h, block.data(), 65536, &written, nullptr));
+        if (!c.dropAfter)
+            device.Stop();
+        DWORD start = GetTickCount();
+        EXPECT_FALSE(Rapi().CeWriteFile(h, block.data(), 65536, &written, nullptr));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED), Rapi().CeGetLastError());
+        EXPECT_TRUE(FAILED(Rapi().CeRapiGetError()));
+        EXPECT_FALSE(Rapi().CeCloseHandle(h));
+        EXPECT_EQ(INVALID_HANDLE_VALUE, Create(Root + L"\\b.bin"));
+        CE_FIND_DATA data;
+        EXPECT_EQ(INVALID_HANDLE_VALUE, Rapi().CeFindFirstFile((Root + L"\\*").c_str(), &data));
+        BYTE* out = nullptr;
+        DWORD outSize = 0;
+        EXPECT_EQ(E_FAIL,
+                  Rapi().CeRapiInvoke(L"\\x.dll", L"f", 0, nullptr, &outSize, &out, nullptr, 0));
+        EXPECT_LT(GetTickCount() - start, 5000u) << "no call waits for the lost link";
+        EXPECT_EQ(S_OK, Rapi().CeRapiUninit());
+    }
+}
+
+TEST_F(RapiDevice, InvokeRunsInsthelpOnTheDevice) {
+    DeviceSim device({L"--capacity", L"50000000"});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    std::string helper = testsupport::ReadFileBytes(DeviceSim::InsthelpDll());
+    ASSERT_FALSE(helper.empty());
+    std::wstring helperPath = Root + L"\\insthelp.dll";
+    ASSERT_TRUE(Write(helperPath, helper));
+
+    auto request = [](const std::wstring& folder, size_t size = 510) {
+        std::vector<BYTE> r(size, 0);
+        memcpy(r.data(), folder.data(), std::min(folder.size() * 2, size));
+        return r;
+    };
+    auto invoke = [&](const std::wstring& dll, const wchar_t* function, std::vector<BYTE> input,
+                      std::wstring* reply) {
+        DWORD outSize = 0xdeadbeef;
+        BYTE* out = reinterpret_cast<BYTE*>(1);
+        HRESULT hr = Rapi().CeRapiInvoke(dll.c_str(), function, static_cast<DWORD>(input.size()),
+                                         input.data(), &outSize, &out, nullptr, 0);
+        if (out != nullptr) {
+            if (reply)
+                reply->assign(reinterpret_cast<wchar_t*>(out), outSize / 2);
+            LocalFree(out);
+        } else {
+            EXPECT_EQ(0u, outSize);
+        }
+        return hr;
+    };
+
+    std::wstring reply;
+    ASSERT_EQ(S_OK, invoke(helperPath, L"InvkFreeDiskSpace", request(Root), &reply));
+    uint64_t expected = 50000000 - helper.size();
+    EXPECT_EQ(std::to_wstring(expected) + L'\0', reply);
+
+    std::wstring noZero(255, L'x');
+    struct Case {
+        const char* name;
+        std::wstring dll;
+        const wchar_t* function;
+        std::vector<BYTE> input;
+        HRESULT hr;
+    } cases[] = {
+        {"missing dll", Root + L"\\none.dll", L"InvkFreeDiskSpace", request(Root),
+         HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)},
+        {"dll path refused", L"\\..\\insthelp.dll", L"InvkFreeDiskSpace", request(Root),
+         HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)},
+        {"missing export", helperPath, L"NoSuchExport", request(Root),
+         HRESULT_FROM_WIN32(ERROR_CALL_NOT_IMPLEMENTED)},
+        {"no terminating zero", helperPath, L"InvkFreeDiskSpace", request(noZero), E_FAIL},
+        {"short request", helperPath, L"InvkFreeDiskSpace", request(Root, 508), E_FAIL},
+        {"long request", helperPath, L"InvkFreeDiskSpace", request(Root, 512), E_FAIL},
+        {"missing folder", helperPath, L"InvkFreeDiskSpace", request(Root + L"\\none"), E_FAIL},
+        {"refused folder", helperPath, L"InvkFreeDiskSpace", request(L"\\..\\x"), E_FAIL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.hr, invoke(c.dll, c.function, c.input, nullptr));
+    }
+
+    IRAPIStream* stream = reinterpret_cast<IRAPIStream*>(1);
+    std::vector<BYTE> input = request(Root);
+    DWORD outSize = 0;
+    BYTE* out = nullptr;
+    EXPECT_EQ(E_NOTIMPL, Rapi().CeRapiInvoke(helperPath.c_str(), L"InvkFreeDiskSpace", 510,
+                                             input.data(), &outSize, &out, &stream, 0));
+    // The device does not keep the library loaded: it can be deleted now.
+    EXPECT_TRUE(Rapi().CeDeleteFile(helperPath.c_str()));
+    EXPECT_FALSE(testsupport::FileExists(device.StoragePath(helperPath)));
+}
+
+TEST_F(RapiDevice, CreateProcessIsNotSupported) {
+    DeviceSim device;
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    PROCESS_INFORMATION info{};
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeCreateProcess(L"\\Windows\\app.exe", L"", nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, nullptr, &info));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), Rapi().CeGetLastError());
+}
+
+} // namespace
