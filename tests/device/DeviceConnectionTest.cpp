@@ -182,6 +182,10 @@ struct ProbeCase {
     std::wstring log;
 };
 
+void PrintTo(const ProbeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ProbeTest : public testing::TestWithParam<ProbeCase> {};
 
 TEST_P(ProbeTest, RunsAsExpected) {
