@@ -111,7 +111,7 @@ void DeviceSession::Run() {
             break;
         stats.bytesOut += 4 + response.Data().size();
     }
-    stats.Log("conn=" + std::to_string(id_) + " closed");
+    stats.Log("conn=" + std::to_string(id_) + " closed; " + stats.Summary());
 }
 
 bool DeviceSession::Handshake() {

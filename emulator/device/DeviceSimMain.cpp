@@ -17,6 +17,7 @@
 namespace {
 
 BOOL WINAPI OnConsoleEvent(DWORD) {
+    TheStats().Log("ending; " + TheStats().Summary());
     TheStats().Print(stdout);
     ExitProcess(0);
     return TRUE;

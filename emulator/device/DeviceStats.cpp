@@ -33,6 +33,20 @@ void DeviceStats::Print(FILE* out) {
     fflush(out);
 }
 
+std::string DeviceStats::Summary() {
+    std::string line = "counters:";
+    for (uint32_t op = 1; op < static_cast<uint32_t>(link::Op::Count); ++op) {
+        uint64_t n = requests[op].load();
+        if (n != 0)
+            line += std::string(" ") + link::OpName(op) + "=" + std::to_string(n);
+    }
+    line += " malformed=" + std::to_string(malformed.load()) +
+            " refused=" + std::to_string(refused.load()) +
+            " bytesIn=" + std::to_string(bytesIn.load()) +
+            " bytesOut=" + std::to_string(bytesOut.load());
+    return line;
+}
+
 DeviceStats& TheStats() {
     static DeviceStats stats;
     return stats;

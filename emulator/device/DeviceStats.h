@@ -20,6 +20,8 @@ public:
     bool OpenLog(const std::wstring& path);
     void Log(const std::string& line);
     void Print(FILE* out);
+    // The counters on one line, for the log.
+    std::string Summary();
 
 private:
     std::mutex logLock_;

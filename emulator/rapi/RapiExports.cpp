@@ -14,14 +14,13 @@ namespace {
 // One request: its operation, then the arguments that the caller adds.
 class Call {
 public:
-    explicit Call(Op op) : op_(op) { request_.U32(static_cast<uint32_t>(op)); }
+    explicit Call(Op op) { request_.U32(static_cast<uint32_t>(op)); }
     link::Writer& Args() { return request_; }
     bool Run() { return RapiLink::Instance().Exchange(request_, result_, out_); }
     uint32_t Result() const { return result_; }
     link::Reader Out() const { return link::Reader(out_.data(), out_.size()); }
 
 private:
-    Op op_;
     link::Writer request_;
     uint32_t result_ = 0;
     std::vector<uint8_t> out_;

@@ -55,8 +55,10 @@ DWORD TimeoutFromEnvironment() {
 } // namespace
 
 RapiLink& RapiLink::Instance() {
-    static RapiLink link;
-    return link;
+    // Never destroyed: a process may end with the connector still running,
+    // and a joinable thread must not be destroyed.
+    static RapiLink* link = new RapiLink;
+    return *link;
 }
 
 void RapiLink::SetLastError(DWORD error) {
@@ -115,10 +117,12 @@ HRESULT RapiLink::Uninit() {
     }
     if (connector_.joinable())
         connector_.join();
-    {
-        std::lock_guard<std::mutex> exchange(exchangeLock_);
-        CloseLink();
-    }
+    // An exchange under way ends within its time-out once the socket is shut
+    // down; if its thread was ended while holding the lock, go on regardless.
+    bool locked = exchangeLock_.try_lock_for(std::chrono::milliseconds(timeoutMs_ + 5000));
+    CloseLink();
+    if (locked)
+        exchangeLock_.unlock();
     CloseHandle(initEvent_);
     CloseHandle(stopEvent_);
     initEvent_ = stopEvent_ = nullptr;
@@ -235,7 +239,7 @@ void RapiLink::CloseLink() {
 }
 
 bool RapiLink::Exchange(const link::Writer& request, uint32_t& result, std::vector<uint8_t>& out) {
-    std::lock_guard<std::mutex> exchange(exchangeLock_);
+    std::lock_guard<std::timed_mutex> exchange(exchangeLock_);
     SOCKET s;
     {
         std::lock_guard<std::mutex> sockets(socketLock_);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -43,9 +44,9 @@ private:
     void CloseLink();
     bool Stopping() const;
 
-    std::mutex stateLock_;    // init and uninit
-    std::mutex exchangeLock_; // one exchange at a time
-    std::mutex socketLock_;   // the socket values, never held across I/O
+    std::mutex stateLock_;          // init and uninit
+    std::timed_mutex exchangeLock_; // one exchange at a time
+    std::mutex socketLock_;         // the socket values, never held across I/O
     bool initialised_ = false;
     bool winsockStarted_ = false;
     HANDLE initEvent_ = nullptr;

@@ -39,9 +39,12 @@ public:
     // The PC path of a device path: "\Mounted Volume\a.txt" ->
     // "<storage>\Mounted Volume\a.txt"; "\" -> the storage folder.
     std::wstring StoragePath(const std::wstring& devicePath) const;
-    // The request log (--log), one line per request.
+    // The request log (--log): one line per request, refusals marked
+    // REFUSED, and a "counters:" line each time a connection closes.
     std::wstring LogPath() const;
     std::string LogText() const;
+    // What devicesim printed (its start line; counters only after Ctrl+C).
+    std::string OutputText() const;
 
     // Ends the device at once (TerminateProcess and wait), as if it were
     // unplugged: open links break. Also done by the destructor.
