@@ -188,6 +188,14 @@ void PrintTo(const ProbeCase& c, std::ostream* os) {
 
 class ProbeTest : public testing::TestWithParam<ProbeCase> {};
 
+TEST(DeviceTrace, WritesOperationPathAndDeviceErrorToTheDebuggerOutput) {
+    ProbeRun run = RunProbe(L"trace", L"full", nullptr, nullptr);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(InitCall + L"CeGetLastError\nCeRapiUninit\n", run.log);
+    EXPECT_EQ(L"pelko: device InvkFreeDiskSpace \"\\Mounted Volume\" failed, device error 87\n",
+              run.debug);
+}
+
 TEST_P(ProbeTest, RunsAsExpected) {
     const ProbeCase& c = GetParam();
     std::wstring scenario = c.scenario;

@@ -3,6 +3,7 @@
 // per call, first call in bit 0.
 #include "device/DeviceConnection.h"
 #include "device/DeviceFileOps.h"
+#include "device/DeviceTrace.h"
 
 #include <string>
 
@@ -66,6 +67,11 @@ int wmain(int argc, wchar_t** argv) {
             path += std::wstring(L";") + old;
         SetEnvironmentVariableW(L"PATH", path.c_str());
         return first | device.Connect() << 1;
+    }
+    if (scenario == L"trace") {
+        int connected = device.Connect();
+        TraceDeviceError(L"InvkFreeDiskSpace", L"\\Mounted Volume");
+        return connected;
     }
     if (scenario == L"unbound")
         return UnboundOperationsFail();

@@ -61,6 +61,51 @@ std::wstring ReadLog(const std::wstring& path) {
     return text;
 }
 
+// Runs the debuggee to its end, collecting its debugger output.
+std::wstring DebugUntilExit(HANDLE process) {
+    std::wstring output;
+    for (;;) {
+        DEBUG_EVENT event = {};
+        if (!WaitForDebugEvent(&event, 60000))
+            return output + L"<no debug event>";
+        DWORD status = DBG_CONTINUE;
+        switch (event.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+            UniqueFile(event.u.CreateProcessInfo.hFile).reset();
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            UniqueFile(event.u.LoadDll.hFile).reset();
+            break;
+        case EXCEPTION_DEBUG_EVENT:
+            if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            break;
+        case OUTPUT_DEBUG_STRING_EVENT: {
+            const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
+            size_t unitSize = info.fUnicode ? sizeof(wchar_t) : 1;
+            std::vector<char> bytes(info.nDebugStringLength * unitSize);
+            SIZE_T read = 0;
+            ReadProcessMemory(process, info.lpDebugStringData, bytes.data(), bytes.size(), &read);
+            if (info.fUnicode)
+                output.append(reinterpret_cast<const wchar_t*>(bytes.data()),
+                              read / sizeof(wchar_t));
+            else
+                output.append(bytes.begin(), bytes.begin() + read);
+            // The terminating zero is part of the reported length.
+            if (!output.empty() && output.back() == L'\0')
+                output.pop_back();
+            break;
+        }
+        default:
+            break;
+        }
+        bool exited = event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT;
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        if (exited)
+            return output;
+    }
+}
+
 template <typename Fn> Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
@@ -136,13 +181,14 @@ ProbeRun RunProbe(const std::wstring& scenario, const wchar_t* variant, const ch
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    ProbeRun run = {STILL_ACTIVE, L""};
+    ProbeRun run = {STILL_ACTIVE, L"", L""};
     if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(), &startup,
-                        &process))
+                        CREATE_UNICODE_ENVIRONMENT | DEBUG_ONLY_THIS_PROCESS, environment.data(),
+                        folder.c_str(), &startup, &process))
         return run;
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
+    run.debug = DebugUntilExit(process.hProcess);
     WaitForSingleObject(process.hProcess, 60000);
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     run.log = ReadLog(logPath);

@@ -32,12 +32,15 @@ struct FakeRapi {
 
 struct ProbeRun {
     DWORD exitCode;
-    std::wstring log; // the stand-in's call log, empty when it never loaded
+    std::wstring log;   // the stand-in's call log, empty when it never loaded
+    std::wstring debug; // what the probe wrote to the debugger output
 };
 
 // Runs device_probe.exe with `scenario` in a fresh folder. `variant` selects
 // the stand-in build on its search path (nullptr: no rapi.dll anywhere);
 // `init` and `uninit` script the stand-in (FAKE_RAPI_INIT, FAKE_RAPI_UNINIT).
+// The probe runs under this process as its debugger, which collects its
+// debugger output.
 ProbeRun RunProbe(const std::wstring& scenario, const wchar_t* variant, const char* init,
                   const char* uninit);
 
