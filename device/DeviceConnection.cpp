@@ -51,7 +51,8 @@ bool DeviceConnection::Connect() {
     static_assert(entryPointCount == 23, "23 Remote API entry points");
 
     // A library that lacks an entry point the system calls is not the Remote
-    // API: nothing in it is called, not even CeRapiInitEx.
+    // API: nothing in it is called, not even CeRapiInitEx, and its slots are
+    // emptied again so that no operation reaches into it.
     bool complete = true;
     for (int order = 1; order <= entryPointCount; ++order) {
         for (const EntryPoint& entry : entryPoints) {
@@ -63,8 +64,11 @@ bool DeviceConnection::Connect() {
                 complete = false;
         }
     }
-    if (!complete)
+    if (!complete) {
+        for (const EntryPoint& entry : entryPoints)
+            entry.bind(*this, nullptr);
         return false;
+    }
 
     RAPIINIT init = {sizeof(RAPIINIT), nullptr, 0};
     if (SUCCEEDED(CeRapiInitExSlot(&init)) &&

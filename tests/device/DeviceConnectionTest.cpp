@@ -228,6 +228,9 @@ const ProbeCase probeCases[] = {
     // before anything in it is called.
     {"LibraryLackingCalledEntryPointRefused", L"connect", L"no-findclose", nullptr, nullptr, 0,
      L""},
+    // ... and none of its entry points is reached by the operations after.
+    {"LibraryLackingCalledEntryPointNotUsed", L"connect-unbound", L"no-findclose", nullptr, nullptr,
+     2, L""},
     // One that lacks only an entry point never called is the Remote API.
     {"LibraryLackingUncalledEntryPointAccepted", L"connect", L"no-createprocess", nullptr, nullptr,
      1, InitCall + L"CeRapiUninit\n"},

@@ -73,6 +73,10 @@ int wmain(int argc, wchar_t** argv) {
         TraceDeviceError(L"InvkFreeDiskSpace", L"\\Mounted Volume");
         return connected;
     }
+    if (scenario == L"connect-unbound") {
+        int connected = device.Connect();
+        return connected | UnboundOperationsFail() << 1;
+    }
     if (scenario == L"unbound")
         return UnboundOperationsFail();
     return 100;
