@@ -1,0 +1,99 @@
+#include "app/CopyDlg.h"
+
+#include "app/DialogWindow.h"
+#include "app/IconPlacement.h"
+#include "app/StatusMessages.h"
+#include "catalogue/MessageCatalogue.h"
+#include "catalogue/MessageText.h"
+#include "framework/PaintDC.h"
+#include "framework/WinApp.h"
+#include "install/WorkerThread.h"
+#include "res/ResourceIds.h"
+
+BEGIN_MESSAGE_MAP(CopyDlg, CDialog)
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_MESSAGE(UM_BLOCK_COPIED, OnBlockCopied)
+ON_MESSAGE(UM_FILE_COPIED, OnFileCopied)
+ON_MESSAGE(UM_ALL_COPIED, OnAllCopied)
+ON_MESSAGE(UM_END_QUIETLY, OnEndQuietly)
+ON_MESSAGE(UM_COPY_FAILED, OnCopyFailed)
+ON_MESSAGE(UM_COPY_STOPPED, OnCopyStopped)
+END_MESSAGE_MAP()
+
+CopyDlg::CopyDlg()
+    : CDialog(IDD_COPY_DIALOG, nullptr), m_bytesCopied(0), m_hIcon(nullptr), m_lastPercent(-1),
+      m_pWorkerThread(nullptr) {
+    m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    LanguageCode = 1;
+    SelectLanguage(LanguageCode);
+}
+
+void CopyDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+}
+
+BOOL CopyDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    DialogWindow = GetSafeHwnd();
+    m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
+    m_progress.SendMessage(PBM_SETSTEP, 1, 0);
+    m_bytesCopied = 0;
+    SetWindowText(CaptionText.c_str());
+    m_percentSuffix.LoadString(MessageId[MSG_PERCENT_COPIED]);
+    SetDlgItemText(IDC_STATUS_TEXT,
+                   LoadMessageText(AfxGetInstanceHandle(), MessageId[MSG_WAIT_APPLYING]).c_str());
+
+    m_pWorkerThread =
+        AfxBeginThread(WorkerThreadProc, nullptr, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+    if (!m_pWorkerThread) {
+        const std::wstring text =
+            LoadMessageText(AfxGetInstanceHandle(), MessageId[MSG_ERROR_OCCURRED]);
+        ::MessageBoxW(nullptr, text.c_str(), CaptionText.c_str(), MB_ICONERROR | MB_TOPMOST);
+        EndRun(IDOK);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CopyDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(&client);
+    const POINT at = IconPlacement(client.right - client.left, client.bottom - client.top,
+                                   iconWidth, iconHeight);
+    dc.DrawIcon(at.x, at.y, m_hIcon);
+}
+
+HCURSOR CopyDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CopyDlg::OnCancel() {
+    EndOnCancel();
+}
+
+void CopyDlg::EndOnCancel() {
+    CDialog::OnCancel();
+}
+
+void CopyDlg::EndRun(int result) {
+    EndDialog(result);
+}
+
+void CopyDlg::ClearStopFlag() {
+    StopFlag = 0;
+}
+
+void CopyDlg::ShowMessage(LPCWSTR text, UINT type) {
+    MessageBox(text, CaptionText.c_str(), type);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The progress dialog: one line of text above a progress bar. It starts the
+// worker thread when it opens and shows what the status messages report.
+#include "framework/Dialog.h"
+#include "framework/ProgressCtrl.h"
+#include "framework/String.h"
+#include "framework/WinThread.h"
+
+#include <cstdint>
+
+class CopyDlg : public CDialog {
+public:
+    CopyDlg();
+    ~CopyDlg() override = default;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+
+    // Status messages; wParam and lParam as the messages define them.
+    LRESULT OnBlockCopied(WPARAM wParam, LPARAM lParam);
+    LRESULT OnFileCopied(WPARAM wParam, LPARAM lParam);
+    LRESULT OnAllCopied(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEndQuietly(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopyFailed(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopyStopped(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // The dialog's two ways of ending: the user's or the worker's cancel,
+    // and the end that the dialog itself decides (after a final box, or
+    // quietly) with the given result.
+    void EndOnCancel();
+    void EndRun(int result);
+    // Handlers clear the stop request through here.
+    void ClearStopFlag();
+    // Shows a catalogue text in a box owned by the dialog.
+    void ShowMessage(LPCWSTR text, UINT type);
+
+    int64_t m_bytesCopied;
+    HICON m_hIcon;
+    CProgressCtrl m_progress;
+    CString m_percentSuffix;
+    int32_t m_lastPercent;
+    CWinThread* m_pWorkerThread;
+};

@@ -1,0 +1,3 @@
+#include "app/DialogWindow.h"
+
+HWND DialogWindow = nullptr;

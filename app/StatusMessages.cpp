@@ -1,0 +1,3 @@
+#include "app/StatusMessages.h"
+
+volatile uint8_t StopFlag = 0;

@@ -1,0 +1,22 @@
+#pragma once
+// CPaintDC: the device context of one WM_PAINT, from BeginPaint to EndPaint.
+#include "framework/Wnd.h"
+
+class CPaintDC {
+public:
+    explicit CPaintDC(CWnd* window) : m_window(window->GetSafeHwnd()) {
+        m_hDC = ::BeginPaint(m_window, &m_ps);
+    }
+    ~CPaintDC() { ::EndPaint(m_window, &m_ps); }
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+    HDC GetSafeHdc() const { return m_hDC; }
+    BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
+
+    HDC m_hDC = nullptr;
+    PAINTSTRUCT m_ps{};
+
+private:
+    HWND m_window;
+};
