@@ -30,22 +30,17 @@ void PostWithTick(DWORD threadId, UINT message) {
     PostStatus(threadId, message, ::GetTickCount(), 0);
 }
 
+enum class CopyOutcome { Copied, NotCopied, Failed, Stopped };
+
 // A file that is not copied at all; the thread learns of it with the error
 // that stopped it.
-bool NotCopied(DWORD threadId, DWORD error) {
+CopyOutcome NotCopied(DWORD threadId, DWORD error) {
     PostCopyFailed(threadId, error);
-    return false;
+    return CopyOutcome::NotCopied;
 }
 
-} // namespace
-
-bool TransferEngine::CopyFileToDevice(const std::wstring& source, const std::wstring& target,
-                                      uint32_t blockSize, DWORD threadId,
-                                      const volatile uint8_t* stop) {
-    static const volatile uint8_t neverStop = 0;
-    if (stop == nullptr)
-        stop = &neverStop;
-
+CopyOutcome CopyOne(const std::wstring& source, const std::wstring& target, uint32_t blockSize,
+                    DWORD threadId, const volatile uint8_t* stop) {
     UniqueFile pcFile(::CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!pcFile)
@@ -119,26 +114,39 @@ bool TransferEngine::CopyFileToDevice(const std::wstring& source, const std::wst
             PostCopyFailed(threadId, ::GetLastError());
         else
             PostWithTick(threadId, UM_COPY_STOPPED);
-        return false;
+        return failed ? CopyOutcome::Failed : CopyOutcome::Stopped;
     }
 
     if (!stopped)
         PostWithTick(threadId, UM_FILE_COPIED);
-    return true;
+    return CopyOutcome::Copied;
+}
+
+const volatile uint8_t* StopByteOrNever(const volatile uint8_t* stop) {
+    static const volatile uint8_t neverStop = 0;
+    return stop != nullptr ? stop : &neverStop;
+}
+
+} // namespace
+
+bool TransferEngine::CopyFileToDevice(const std::wstring& source, const std::wstring& target,
+                                      uint32_t blockSize, DWORD threadId,
+                                      const volatile uint8_t* stop) {
+    return CopyOne(source, target, blockSize, threadId, StopByteOrNever(stop)) ==
+           CopyOutcome::Copied;
 }
 
 void TransferEngine::CopyListToDevice(const std::vector<std::wstring>& sources,
                                       const std::vector<std::wstring>& targets, uint32_t blockSize,
                                       DWORD threadId, const volatile uint8_t* stop) {
-    static const volatile uint8_t neverStop = 0;
-    if (stop == nullptr)
-        stop = &neverStop;
-
+    stop = StopByteOrNever(stop);
     bool walkStopped = false;
     const size_t pairs = std::min(sources.size(), targets.size());
     for (size_t i = 0; i < pairs && !walkStopped; ++i) {
-        CopyFileToDevice(sources[i], targets[i], blockSize, threadId, stop);
-        walkStopped = *stop != 0;
+        // A file abandoned for a stop ends the walk even if the stop byte has
+        // been cleared again meanwhile.
+        const CopyOutcome outcome = CopyOne(sources[i], targets[i], blockSize, threadId, stop);
+        walkStopped = outcome == CopyOutcome::Stopped || *stop != 0;
     }
     // A source without a target is a file that is not copied.
     for (size_t i = pairs; i < sources.size() && !walkStopped; ++i)

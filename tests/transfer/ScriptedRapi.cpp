@@ -1,6 +1,7 @@
 // A stand-in Remote API library for the transfer tests that devicesim cannot
-// script: a write that reports fewer bytes than it was given, and a device
-// that never answers the initialisation.
+// script: a write that reports fewer bytes than it was given, a stop that
+// arrives while a given block is written, and a device that never answers the
+// initialisation.
 #include "device/RapiTypes.h"
 
 #include <string>
@@ -10,6 +11,9 @@ namespace {
 struct Script {
     HRESULT initResult = S_OK;
     DWORD shortWriteAt = 0;
+    volatile BYTE* stopByte = nullptr;
+    DWORD stopAt = 0;
+    bool clearStopAtDelete = false;
     DWORD creates = 0;
     DWORD writes = 0;
     LONG openFiles = 0;
@@ -33,6 +37,12 @@ void WINAPI ScriptedRapiReset(HRESULT initResult, DWORD shortWriteAt) {
     TheScript() = Script{};
     TheScript().initResult = initResult;
     TheScript().shortWriteAt = shortWriteAt;
+}
+
+void WINAPI ScriptedRapiStopAt(volatile BYTE* stop, DWORD nthWrite, BOOL clearAtDelete) {
+    TheScript().stopByte = stop;
+    TheScript().stopAt = nthWrite;
+    TheScript().clearStopAtDelete = clearAtDelete != FALSE;
 }
 
 LONG WINAPI ScriptedRapiOpenFiles() {
@@ -83,6 +93,8 @@ HANDLE WINAPI CeCreateFile(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, 
 BOOL WINAPI CeWriteFile(HANDLE file, LPCVOID, DWORD count, LPDWORD written, LPOVERLAPPED) {
     Script& script = TheScript();
     ++script.writes;
+    if (script.writes == script.stopAt && script.stopByte != nullptr)
+        *script.stopByte = 1;
     if (file != kFileHandle) {
         script.lastError = ERROR_INVALID_HANDLE;
         return FALSE;
@@ -101,6 +113,8 @@ BOOL WINAPI CeCloseHandle(HANDLE file) {
 }
 
 BOOL WINAPI CeDeleteFile(LPCWSTR path) {
+    if (TheScript().clearStopAtDelete && TheScript().stopByte != nullptr)
+        *TheScript().stopByte = 0;
     TheScript().deleted += path;
     TheScript().deleted += L'\n';
     return TRUE;

@@ -4,9 +4,10 @@
 #include "app/StatusMessages.h"
 #include "device/DeviceConnection.h"
 #include "framework/UniqueResource.h"
+#include "tests/support/FileTree.h"
+#include "tests/support/TempDir.h"
 #include "tests/transfer/MessageRecorder.h"
 #include "tests/transfer/ScriptedRapi.h"
-#include "tests/transfer/TransferTestFiles.h"
 #include "transfer/TransferEngine.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,8 @@ protected:
         ASSERT_TRUE(reset && openFiles && creates && writes && deleted)
             << "the scripted rapi.dll must be found before any other";
         reset(S_OK, 0);
+        stopAt = Export<PFN_ScriptedRapiStopAt>(library.get(), "ScriptedRapiStopAt");
+        ASSERT_TRUE(stopAt != nullptr);
         ASSERT_FALSE(folder.Path().empty());
     }
 
@@ -52,14 +55,15 @@ protected:
     }
 
     std::wstring Source(size_t size) {
-        const std::wstring path = folder.File(L"source.bin");
-        EXPECT_TRUE(WriteWholeFile(path, PatternBytes(size, 7)));
+        const std::wstring path = folder / L"source.bin";
+        EXPECT_TRUE(testsupport::WriteFileBytes(path, testsupport::PatternBytes(size, 7)));
         return path;
     }
 
-    TempFolder folder;
+    testsupport::TempDir folder{L"pelko-xfer"};
     UniqueModule library;
     PFN_ScriptedRapiReset reset = nullptr;
+    PFN_ScriptedRapiStopAt stopAt = nullptr;
     PFN_ScriptedRapiOpenFiles openFiles = nullptr;
     PFN_ScriptedRapiCreates creates = nullptr;
     PFN_ScriptedRapiWrites writes = nullptr;
@@ -105,6 +109,43 @@ TEST_P(ShortWriteTest, CountsAsAFailedWrite) {
 INSTANTIATE_TEST_SUITE_P(Blocks, ShortWriteTest,
                          ::testing::Values(ShortWriteCase{"MiddleBlock", 2},
                                            ShortWriteCase{"LastBlock", 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct StopCase {
+    const char* name;
+    DWORD stopAtWrite; // of three blocks of 1000 bytes
+};
+
+std::ostream& operator<<(std::ostream& out, const StopCase& c) {
+    return out << c.name;
+}
+
+class StopWhileWritingTest : public ScriptedDeviceTest,
+                             public ::testing::WithParamInterface<StopCase> {};
+
+// A stop asked for while a block is written is seen after that block has been
+// reported; in the last block too, so that a stopped copy never counts as
+// complete.
+TEST_P(StopWhileWritingTest, AbandonsTheFileAfterThatBlock) {
+    const StopCase& c = GetParam();
+    stopAt(&stop, c.stopAtWrite, FALSE);
+    const std::wstring source = Source(3000);
+    MessageRecorder recorder;
+    ASSERT_TRUE(recorder.Start());
+
+    TransferEngine engine;
+    EXPECT_FALSE(engine.CopyFileToDevice(source, kTarget, 1000, recorder.ThreadId(), &stop));
+
+    std::vector<UINT> expected(c.stopAtWrite, UM_BLOCK_COPIED);
+    expected.push_back(UM_COPY_STOPPED);
+    EXPECT_EQ(expected, Ids(recorder.Finish()));
+    EXPECT_EQ(c.stopAtWrite, writes());
+    EXPECT_EQ(kTarget + L"\n", Deleted());
+    EXPECT_EQ(0, openFiles());
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, StopWhileWritingTest,
+                         ::testing::Values(StopCase{"MiddleBlock", 2}, StopCase{"LastBlock", 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusalCase {
@@ -158,10 +199,10 @@ INSTANTIATE_TEST_SUITE_P(
 // A source without a target is not copied, and the thread hears of it; the
 // pairs before it are copied as usual.
 TEST_F(ScriptedDeviceTest, SourceWithoutTargetIsAFailedFile) {
-    const std::wstring first = folder.File(L"first.bin");
-    const std::wstring second = folder.File(L"second.bin");
-    ASSERT_TRUE(WriteWholeFile(first, PatternBytes(10, 1)));
-    ASSERT_TRUE(WriteWholeFile(second, PatternBytes(10, 2)));
+    const std::wstring first = folder / L"first.bin";
+    const std::wstring second = folder / L"second.bin";
+    ASSERT_TRUE(testsupport::WriteFileBytes(first, testsupport::PatternBytes(10, 1)));
+    ASSERT_TRUE(testsupport::WriteFileBytes(second, testsupport::PatternBytes(10, 2)));
     MessageRecorder recorder;
     ASSERT_TRUE(recorder.Start());
 
@@ -175,6 +216,24 @@ TEST_F(ScriptedDeviceTest, SourceWithoutTargetIsAFailedFile) {
     EXPECT_EQ(static_cast<LPARAM>(ERROR_INVALID_PARAMETER), messages[2].lParam);
     EXPECT_EQ(1u, creates());
     EXPECT_EQ(0, openFiles());
+}
+
+// A list cut short by a stop is not complete, even when the stop byte has been
+// cleared again by the time the walk looks at it.
+TEST_F(ScriptedDeviceTest, StoppedListIsNeverReportedComplete) {
+    const std::wstring first = Source(3000);
+    stopAt(&stop, 2, TRUE);
+    MessageRecorder recorder;
+    ASSERT_TRUE(recorder.Start());
+
+    TransferEngine engine;
+    engine.CopyListToDevice({first, first}, {kTarget, kTarget + L"2"}, 1000, recorder.ThreadId(),
+                            &stop);
+
+    const std::vector<UINT> expected{UM_BLOCK_COPIED, UM_BLOCK_COPIED, UM_COPY_STOPPED};
+    EXPECT_EQ(expected, Ids(recorder.Finish()));
+    EXPECT_EQ(0, stop);
+    EXPECT_EQ(1u, creates()) << "the second file must not be touched";
 }
 
 } // namespace
