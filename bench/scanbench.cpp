@@ -45,10 +45,11 @@ void Report(const char* when, unsigned long long entries, unsigned depth, ULONGL
     counters.cb = sizeof counters;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
     std::printf("%-8s entries %7llu  depth %2u  ms %6llu  heap live %6zu B peak %6zu B  "
-                "working set %6zu KiB peak %6zu KiB  private %6zu KiB\n",
+                "working set %6llu KiB peak %6llu KiB  private %6llu KiB\n",
                 when, entries, depth, ::GetTickCount64() - start, liveBytes, peakLiveBytes,
-                counters.WorkingSetSize / 1024, counters.PeakWorkingSetSize / 1024,
-                counters.PagefileUsage / 1024);
+                static_cast<unsigned long long>(counters.WorkingSetSize / 1024),
+                static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024),
+                static_cast<unsigned long long>(counters.PagefileUsage / 1024));
     std::fflush(stdout);
 }
 

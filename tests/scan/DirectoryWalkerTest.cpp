@@ -98,6 +98,14 @@ const WalkCase kWalkCases[] = {
     {"empty folder", {}, L"", L"*", true, {}, false},
     {"missing root", {L"a.txt"}, L"missing", L"*", true, {}, true},
     {"root that is a file", {L"a.txt"}, L"a.txt", L"*", true, {}, true},
+    // The root is one folder: a lookup that matches others is not continued.
+    {"root path with a wildcard",
+     {L"u1\\", L"u1\\a.txt", L"u2\\", L"u2\\b.txt"},
+     L"u*",
+     L"*",
+     true,
+     {},
+     true},
     // A listing that cannot start (here: nothing matches) is passed over,
     // and the walk goes on into its subfolders and to its siblings.
     {"listings that match nothing are passed over",
