@@ -58,11 +58,23 @@ void ExpectWarningOwnedByWindow(const FinalBox& final, const wchar_t* text) {
     EXPECT_EQ(final.box.owner, final.progressWindow);
 }
 
+// Requests of the device's log ("conn=N Operation ..." lines).
 int LogLinesWith(const DeviceSim& device, const char* operation) {
     std::string log = device.LogText();
-    std::regex pattern(std::string(" ") + operation + " ");
+    std::regex pattern(std::string(" conn=[0-9]+ ") + operation + "( |$)");
     return static_cast<int>(std::distance(std::sregex_iterator(log.begin(), log.end(), pattern),
                                           std::sregex_iterator()));
+}
+
+// Compares file contents without printing them.
+testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected)
+        return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
+                                       << ", first difference at byte " << at;
 }
 
 } // namespace
@@ -86,8 +98,8 @@ TEST(InstallationRun, WorkedRunReplacesOldCopiesAndEndsWithSuccess) {
     EXPECT_EQ(final.barPosition, 0);
     DismissAndExpectExit(pelko, final);
 
-    EXPECT_EQ(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1));
-    EXPECT_EQ(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1)));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
     EXPECT_FALSE(FileExists(device.StoragePath(Helper)));
 }
 
@@ -105,7 +117,7 @@ TEST(InstallationRun, NotEnoughSpaceWhenAvailableEqualsTheUpdateKeepsEveryOldFil
     ExpectWarningOwnedByWindow(final, NotEnoughSpace);
     DismissAndExpectExit(pelko, final);
 
-    EXPECT_EQ(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(50, 9));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(50, 9)));
     EXPECT_FALSE(FileExists(device.StoragePath(NewB)));
     EXPECT_TRUE(FileExists(device.StoragePath(Helper)));
     EXPECT_EQ(LogLinesWith(device, "DeleteFile"), 0);
@@ -124,8 +136,8 @@ TEST(InstallationRun, OldCopiesLargerThanTheUpdateMakeItFitWithNoFreeSpace) {
     EXPECT_EQ(final.box.text, CopyFinished);
     DismissAndExpectExit(pelko, final);
 
-    EXPECT_EQ(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1));
-    EXPECT_EQ(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1)));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
 }
 
 TEST(InstallationRun, NoDeviceIsReportedAfterThePauseAndTheConnectionWait) {
@@ -159,7 +171,7 @@ TEST(InstallationRun, OldWindowsWithoutActiveSyncWarnsAndNeverContactsTheDevice)
     ExpectWarningOwnedByWindow(final, ActiveSyncMissing);
     DismissAndExpectExit(pelko, final);
 
-    EXPECT_EQ(device.LogText(), "");
+    EXPECT_EQ(LogLinesWith(device, "[A-Za-z]+"), 0) << device.LogText();
     EXPECT_FALSE(testsupport::FolderExists(device.StoragePath(L"\\Mounted Volume")));
 }
 
@@ -176,7 +188,7 @@ TEST(InstallationRun, OldWindowsWithActiveSyncGoesOn) {
     ASSERT_TRUE(WaitForFinalBox(pelko, final));
     EXPECT_EQ(final.box.text, CopyFinished);
     DismissAndExpectExit(pelko, final);
-    EXPECT_EQ(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
 }
 
 TEST(InstallationRun, WriteFailureInTheMiddleOfAFileLeavesNoPartialFile) {
@@ -226,7 +238,7 @@ TEST(InstallationRun, ClosingTheWindowDuringTheCopyStopsCleanly) {
             device.StoragePath(L"\\Mounted Volume\\part" + std::to_wstring(i) + L".bin");
         if (!FileExists(path))
             continue;
-        EXPECT_EQ(ReadFileBytes(path), PatternBytes(fileSize, 10 + i)) << "part" << i;
+        EXPECT_TRUE(SameBytes(ReadFileBytes(path), PatternBytes(fileSize, 10 + i))) << "part" << i;
         ++complete;
     }
     EXPECT_GE(complete, 1);
@@ -245,7 +257,7 @@ TEST(InstallationRun, MissingUpdateFolderIsAnErrorBeforeTheDeviceChanges) {
     ExpectWarningOwnedByWindow(final, ErrorOccurred);
     DismissAndExpectExit(pelko, final);
 
-    EXPECT_EQ(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(50, 9));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(50, 9)));
     EXPECT_FALSE(FileExists(device.StoragePath(Helper)));
     for (const char* operation :
          {"CreateDirectory", "CreateFile", "FindFirstFile", "DeleteFile", "Invoke"})
