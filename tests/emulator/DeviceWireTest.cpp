@@ -253,36 +253,80 @@ TEST(DeviceSimWire, LastErrorBelongsToEachConnection) {
     EXPECT_EQ(static_cast<uint32_t>(ERROR_ACCESS_DENIED), error);
 }
 
-TEST(DeviceSimCommandLine, HelpNamesEveryOption) {
+// Runs devicesim with the arguments; its exit code and what it printed.
+DWORD RunDeviceSim(const std::wstring& args, std::string& output) {
     testsupport::TempDir temp;
-    std::wstring out = temp / L"help.txt";
+    std::wstring out = temp / L"output.txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0xFFFFFFFF;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = file;
     startup.hStdError = file;
-    std::wstring command = L"\"" + DeviceSim::DeviceSimExe() + L"\" --help";
+    std::wstring command = L"\"" + DeviceSim::DeviceSimExe() + L"\" " + args;
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(0);
     PROCESS_INFORMATION info{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                               nullptr, nullptr, &startup, &info));
+    BOOL created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                  nullptr, nullptr, &startup, &info);
     CloseHandle(file);
-    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(info.hProcess, 30000));
-    DWORD code = 1;
-    GetExitCodeProcess(info.hProcess, &code);
+    if (!created)
+        return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFF;
+    if (WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    else
+        TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
-    EXPECT_EQ(0u, code);
-    std::string help = testsupport::ReadFileBytes(out);
+    output = testsupport::ReadFileBytes(out);
+    return code;
+}
+
+TEST(DeviceSimCommandLine, HelpNamesEveryOption) {
+    std::string help;
+    ASSERT_EQ(0u, RunDeviceSim(L"--help", help));
     for (const char* option :
          {"--storage", "--port", "--port-file", "--capacity", "--latency-ms", "--rate",
           "--fail-write", "--drop-after", "--no-handshake", "--log", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
+}
+
+TEST(DeviceSimCommandLine, MalformedCommandLinesAreRefused) {
+    testsupport::TempDir storage;
+    std::wstring s = L"--storage \"" + storage.Path() + L"\" ";
+    const std::wstring lines[] = {
+        L"",                  // --storage missing
+        L"--storage",         // its value missing
+        s + L"--port 65536",  // out of range
+        s + L"--port 12x",    // not a number
+        s + L"--capacity -1", // negative
+        s + L"--fail-write 99999999999999999999999",
+        s + L"--latency-ms",
+        s + L"--bogus",
+        L"--storage \"" + storage.Path() + L"\\missing\" --port 0",
+    };
+    for (const auto& line : lines) {
+        SCOPED_TRACE(testsupport::Utf8(line));
+        std::string output;
+        EXPECT_EQ(2u, RunDeviceSim(line, output)) << output;
+    }
+}
+
+TEST(DeviceSimCommandLine, SlowLinkOptionsStillServe) {
+    DeviceSim device({L"--latency-ms", L"2", L"--rate", L"2000000"});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    RawLink raw(device.Port());
+    ASSERT_TRUE(raw.Hello());
+    uint32_t result = 0, error = 0;
+    ASSERT_TRUE(raw.Request(Op::CreateDirectory, L"\\Mounted Volume", result, error));
+    EXPECT_EQ(1u, result);
+    EXPECT_TRUE(testsupport::FolderExists(device.StoragePath(L"\\Mounted Volume")));
+    EXPECT_NE(std::string::npos, device.LogText().find("CreateDirectory \\Mounted Volume -> 1"));
 }
 
 } // namespace

@@ -81,6 +81,9 @@ TEST_F(RapiDevice, ConnectsThroughTheInitEventAndUninitEndsIt) {
     version.dwOSVersionInfoSize = sizeof version;
     EXPECT_TRUE(Rapi().CeGetVersionEx(&version));
     EXPECT_EQ(3u, version.dwPlatformId);
+    STORE_INFORMATION store{};
+    EXPECT_TRUE(Rapi().CeGetStoreInformation(&store)) << "the PC disk's space without --capacity";
+    EXPECT_NE(0u, store.dwStoreSize);
     EXPECT_EQ(S_OK, Rapi().CeRapiUninit());
     EXPECT_EQ(E_FAIL, Rapi().CeRapiUninit());
     // The blocking form connects as well.

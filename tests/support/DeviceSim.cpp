@@ -20,6 +20,25 @@ std::wstring Quote(const std::wstring& arg) {
     return q + L"\"";
 }
 
+// One job per test process, closed only when the process ends: a devicesim
+// never outlives the test that started it, even when the test crashes.
+HANDLE KillOnExitJob() {
+    static HANDLE job = [] {
+        HANDLE j = CreateJobObjectW(nullptr, nullptr);
+        if (j != nullptr) {
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            if (!SetInformationJobObject(j, JobObjectExtendedLimitInformation, &limits,
+                                         sizeof limits)) {
+                CloseHandle(j);
+                j = nullptr;
+            }
+        }
+        return j;
+    }();
+    return job;
+}
+
 } // namespace
 
 std::wstring WindowsPathOf(const std::string& path) {
@@ -72,8 +91,9 @@ DeviceSim::DeviceSim(std::vector<std::wstring> extraArgs)
     PROCESS_INFORMATION info{};
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(L'\0');
-    BOOL created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &startup, &info);
+    BOOL created =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
     if (output != INVALID_HANDLE_VALUE)
         CloseHandle(output);
     if (!created) {
@@ -81,6 +101,9 @@ DeviceSim::DeviceSim(std::vector<std::wstring> extraArgs)
                  std::to_string(GetLastError()) + ")";
         return;
     }
+    if (KillOnExitJob() != nullptr)
+        AssignProcessToJobObject(KillOnExitJob(), info.hProcess);
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     process_ = info.hProcess;
 
