@@ -600,8 +600,8 @@ DeviceSession::Outcome DeviceSession::Invoke(link::Reader& in, uint32_t& result,
                 UniqueLocal outBlock(outData);
                 if (outData != nullptr && outSize > link::MaxDataChunk)
                     hr = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-                else if (outData != nullptr)
-                    output.assign(outData, outData + outSize);
+                else if (outData != nullptr && SUCCEEDED(hr))
+                    output.assign(outData, outData + outSize); // a failed call hands back nothing
             }
         }
     }

@@ -1,10 +1,17 @@
 // Our rapi.dll against devicesim: the connection, Windows CE file semantics,
 // refused paths, the simulated faults and CeRapiInvoke with insthelp.dll.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include <string>
 #include <vector>
 
+#include "emulator/link/LinkProtocol.h"
+#include "emulator/link/LinkSocket.h"
 #include "tests/emulator/RapiBinding.h"
 #include "tests/support/DeviceSim.h"
 #include "tests/support/FileTree.h"
@@ -435,6 +442,116 @@ TEST_F(RapiDevice, CreateProcessIsNotSupported) {
     EXPECT_FALSE(Rapi().CeCreateProcess(L"\\Windows\\app.exe", L"", nullptr, nullptr, FALSE, 0,
                                         nullptr, nullptr, nullptr, &info));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), Rapi().CeGetLastError());
+}
+
+// A device that answers the handshake and then misbehaves, played by the test.
+class MisbehavingDevice {
+public:
+    enum class Fault { Silent, WrongOperation, TruncatedAnswer, OversizedAnswer };
+
+    explicit MisbehavingDevice(Fault fault) : fault_(fault) {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof a;
+        bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        listen(listener_, 4);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
+        port_ = ntohs(a.sin_port);
+        SetEnvironmentVariableW(L"RAPI_DEVICE", (L"127.0.0.1:" + std::to_wstring(port_)).c_str());
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~MisbehavingDevice() {
+        stop_ = true;
+        if (client_ != INVALID_SOCKET)
+            shutdown(client_, SD_BOTH);
+        thread_.join();
+        closesocket(listener_);
+        if (client_ != INVALID_SOCKET)
+            closesocket(client_);
+        WSACleanup();
+    }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            fd_set ready;
+            FD_ZERO(&ready);
+            FD_SET(listener_, &ready);
+            timeval wait{0, 100 * 1000};
+            if (select(0, &ready, nullptr, nullptr, &wait) == 1)
+                break;
+        }
+        if (stop_)
+            return;
+        client_ = accept(listener_, nullptr, nullptr);
+        if (client_ == INVALID_SOCKET)
+            return;
+        std::vector<uint8_t> frame;
+        link::Writer hello;
+        for (uint32_t v : {1u, 1u, 0u, link::LinkVersion})
+            hello.U32(v);
+        if (link::RecvFrame(client_, frame) != link::RecvResult::Ok ||
+            !link::SendFrame(client_, hello.Data()))
+            return;
+        while (link::RecvFrame(client_, frame) == link::RecvResult::Ok) {
+            link::Writer answer;
+            switch (fault_) {
+            case Fault::Silent:
+                continue;
+            case Fault::WrongOperation:
+                for (uint32_t v : {999u, 1u, 0u})
+                    answer.U32(v);
+                link::SendFrame(client_, answer.Data());
+                break;
+            case Fault::TruncatedAnswer:
+                answer.U32(frame.size() >= 4 ? frame[0] : 0);
+                link::SendFrame(client_, answer.Data());
+                break;
+            case Fault::OversizedAnswer: {
+                uint8_t header[4] = {0xFF, 0xFF, 0xFF, 0x7F};
+                send(client_, reinterpret_cast<const char*>(header), 4, 0);
+                break;
+            }
+            }
+        }
+    }
+
+    Fault fault_;
+    std::atomic<bool> stop_{false};
+    SOCKET listener_ = INVALID_SOCKET;
+    std::atomic<SOCKET> client_{INVALID_SOCKET};
+    unsigned port_ = 0;
+    std::thread thread_;
+};
+
+TEST_F(RapiDevice, MisbehavingDeviceFailsTheCallAndClosesTheLink) {
+    SetEnvironmentVariableW(L"RAPI_TIMEOUT_MS", L"500");
+    struct Case {
+        const char* name;
+        MisbehavingDevice::Fault fault;
+    } cases[] = {
+        {"never answers", MisbehavingDevice::Fault::Silent},
+        {"answers another operation", MisbehavingDevice::Fault::WrongOperation},
+        {"truncated answer", MisbehavingDevice::Fault::TruncatedAnswer},
+        {"oversized answer", MisbehavingDevice::Fault::OversizedAnswer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MisbehavingDevice device(c.fault);
+        ASSERT_TRUE(Connect());
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED), Rapi().CeGetLastError());
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, Create(Root + L"\\a.txt"));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED), Rapi().CeGetLastError());
+        EXPECT_EQ(S_OK, Rapi().CeRapiUninit());
+    }
+    SetEnvironmentVariableW(L"RAPI_TIMEOUT_MS", nullptr);
 }
 
 } // namespace
