@@ -15,8 +15,13 @@ public:
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
 
+    // For a thread created suspended (e.g. to clear m_bAutoDelete first).
+    DWORD ResumeThread() { return ::ResumeThread(m_hThread); }
+
     HANDLE m_hThread = nullptr; // owned through m_thread
     DWORD m_nThreadID = 0;
+    // TRUE: deleted when the procedure returns. An owner that clears it
+    // keeps the object, and with it the thread handle, until it deletes it.
     BOOL m_bAutoDelete = TRUE;
 
 private:

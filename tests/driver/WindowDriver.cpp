@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace driver {
@@ -75,7 +76,25 @@ std::vector<uint32_t> Capture(int width, int height, const std::function<void(HD
     return pixels;
 }
 
-// Which system icon the control shows, by comparing what it draws on the
+BoxIcon IconOf(HWND box) {
+    HWND control = IconControl(box);
+    if (!control || !::IsWindowVisible(control))
+        return BoxIcon::None;
+    // A box without an icon keeps the control, with no icon in it.
+    const auto shown = reinterpret_cast<HICON>(::SendMessageW(control, STM_GETICON, 0, 0));
+    if (!shown)
+        return BoxIcon::None;
+    // System icons are shared within a process; another process has its own.
+    for (const SystemIcon& candidate : SystemIcons) {
+        if (shown == ::LoadIconW(nullptr, candidate.id))
+            return candidate.kind;
+    }
+    return IconByPixels(control);
+}
+
+} // namespace
+
+// Compares what it draws on the
 // screen with each system icon drawn on the same background.
 BoxIcon IconByPixels(HWND control) {
     RECT area;
@@ -83,12 +102,18 @@ BoxIcon IconByPixels(HWND control) {
     const int width = area.right, height = area.bottom;
     if (width <= 0 || height <= 0)
         return BoxIcon::Unknown;
+    // Read from the screen: a window's own surface belongs to its process.
+    POINT origin{0, 0};
+    ::ClientToScreen(control, &origin);
     const std::vector<uint32_t> shown = Capture(width, height, [&](HDC target) {
-        HDC source = ::GetDC(control);
-        ::BitBlt(target, 0, 0, width, height, source, 0, 0, SRCCOPY);
-        ::ReleaseDC(control, source);
+        HDC screen = ::GetDC(nullptr);
+        ::BitBlt(target, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+        ::ReleaseDC(nullptr, screen);
     });
     const uint32_t background = shown[0];
+    if (std::all_of(shown.begin(), shown.end(), [&](uint32_t p) { return p == background; }))
+        return BoxIcon::None; // nothing drawn
+
     BoxIcon best = BoxIcon::Unknown;
     size_t bestMatches = shown.size() * 9 / 10; // at least 90 % of the pixels
     for (const SystemIcon& candidate : SystemIcons) {
@@ -113,20 +138,6 @@ BoxIcon IconByPixels(HWND control) {
     return best;
 }
 
-BoxIcon IconOf(HWND box) {
-    HWND control = IconControl(box);
-    if (!control)
-        return BoxIcon::None;
-    const auto shown = reinterpret_cast<HICON>(::SendMessageW(control, STM_GETICON, 0, 0));
-    for (const SystemIcon& candidate : SystemIcons) {
-        if (shown && shown == ::LoadIconW(nullptr, candidate.id))
-            return candidate.kind;
-    }
-    return IconByPixels(control);
-}
-
-} // namespace
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD intervalMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
@@ -144,9 +155,12 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD in
 }
 
 Process Process::Start(const std::wstring& exePath, const std::wstring& workingFolder,
-                       const std::vector<std::wstring>* environment) {
+                       const std::vector<std::wstring>* environment,
+                       const std::wstring& arguments) {
     Process started;
     std::wstring commandLine = L"\"" + exePath + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
     std::vector<wchar_t> block;
     if (environment) {
         for (const std::wstring& entry : *environment)

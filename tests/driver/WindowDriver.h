@@ -28,11 +28,13 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = Default
 // test leaves no process behind.
 class Process {
 public:
-    // Starts `exePath` with the given working folder (empty: the test's own)
-    // and, when `environment` is given, exactly these NAME=value entries.
-    // Returns a Process whose valid() is false on failure.
+    // Starts `exePath` with the given working folder (empty: the test's own),
+    // when `environment` is given exactly these NAME=value entries, and the
+    // command-line arguments (pelko takes none). Returns a Process whose
+    // valid() is false on failure.
     static Process Start(const std::wstring& exePath, const std::wstring& workingFolder = L"",
-                         const std::vector<std::wstring>* environment = nullptr);
+                         const std::vector<std::wstring>* environment = nullptr,
+                         const std::wstring& arguments = L"");
 
     Process() = default;
     Process(Process&&) = default;
@@ -102,6 +104,9 @@ HWND FindMessageBox(DWORD processId = 0);
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId = 0,
                                                 DWORD timeoutMs = DefaultTimeoutMs);
 MessageBoxInfo DescribeMessageBox(HWND box);
+// The system icon that a static icon control shows, judged by its pixels on
+// the screen (works for windows of other processes).
+BoxIcon IconByPixels(HWND iconControl);
 
 // Presses OK on a message box (posted, so it returns at once).
 bool PressOk(HWND box);
