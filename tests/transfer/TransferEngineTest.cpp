@@ -318,6 +318,22 @@ INSTANTIATE_TEST_SUITE_P(
                          {Block(33, 1000), Block(66, 1000), Block(100, 1000), CopyFailed()}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// When the link to the device drops, the copy fails at the block that was
+// under way. (The partial file cannot be deleted through the dead link; the
+// next run clears it with the other old copies.)
+TEST_F(DeviceCopyTest, LinkDropFailsTheCopy) {
+    StartDevice({L"--drop-after", L"1500"});
+    const std::wstring target = kRoot + L"\\dropped.bin";
+    const std::wstring source = Source(L"source.bin", PatternBytes(3000, 8));
+    MessageRecorder recorder;
+    ASSERT_TRUE(recorder.Start());
+
+    TransferEngine engine;
+    EXPECT_FALSE(engine.CopyFileToDevice(source, target, 1000, recorder.ThreadId(), &stop));
+
+    EXPECT_EQ("", Differences(recorder.Finish(), {Block(33, 1000), Block(66, 1000), CopyFailed()}));
+}
+
 // ---- Lists ----
 
 TEST_F(DeviceCopyTest, EmptyListsReportAllCopiedAtOnce) {
