@@ -271,6 +271,22 @@ TEST_F(DeviceCopyTest, MissingSourceIsReportedAndLeavesTheDeviceAlone) {
     EXPECT_EQ(std::string::npos, device->LogText().find("kept.bin")) << device->LogText();
 }
 
+// A device file that cannot be created is reported the same way; nothing is
+// written.
+TEST_F(DeviceCopyTest, TargetThatCannotBeCreatedIsReported) {
+    StartDevice();
+    const std::wstring target = kRoot + L"\\no such folder\\file.bin";
+    MessageRecorder recorder;
+    ASSERT_TRUE(recorder.Start());
+
+    TransferEngine engine;
+    EXPECT_FALSE(engine.CopyFileToDevice(Source(L"source.bin", PatternBytes(100, 2)), target,
+                                         kBatchBlock, recorder.ThreadId(), &stop));
+
+    EXPECT_EQ("", Differences(recorder.Finish(), {CopyFailed()}));
+    EXPECT_FALSE(testsupport::FolderExists(OnDevice(kRoot + L"\\no such folder")));
+}
+
 struct WriteFailureCase {
     const char* name;
     std::vector<std::wstring> deviceOptions;
