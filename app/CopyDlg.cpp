@@ -19,7 +19,15 @@ ON_MESSAGE(UM_ALL_COPIED, OnAllCopied)
 ON_MESSAGE(UM_END_QUIETLY, OnEndQuietly)
 ON_MESSAGE(UM_COPY_FAILED, OnCopyFailed)
 ON_MESSAGE(UM_COPY_STOPPED, OnCopyStopped)
+ON_MESSAGE(WM_TIMER, OnStopTimer)
 END_MESSAGE_MAP()
+
+namespace {
+constexpr UINT_PTR StopPollTimer = 1;
+constexpr UINT StopPollMs = 50;
+// A device call that hangs must not keep the window up for ever.
+constexpr DWORD StopWaitLimitMs = 30000;
+} // namespace
 
 CopyDlg::CopyDlg()
     : CDialog(IDD_COPY_DIALOG, nullptr), m_bytesCopied(0), m_hIcon(nullptr), m_lastPercent(-1),
@@ -46,9 +54,14 @@ BOOL CopyDlg::OnInitDialog() {
     SetDlgItemText(IDC_STATUS_TEXT,
                    LoadMessageText(AfxGetInstanceHandle(), MessageId[MSG_WAIT_APPLYING]).c_str());
 
-    m_pWorkerThread =
-        AfxBeginThread(WorkerThreadProc, nullptr, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
-    if (!m_pWorkerThread) {
+    // Started suspended only to keep its object before it can run and end.
+    m_pWorkerThread = AfxBeginThread(WorkerThreadProc, nullptr, THREAD_PRIORITY_NORMAL, 0,
+                                     CREATE_SUSPENDED, nullptr);
+    if (m_pWorkerThread) {
+        m_pWorkerThread->m_bAutoDelete = FALSE;
+        m_workerThread.reset(m_pWorkerThread);
+        m_pWorkerThread->ResumeThread();
+    } else {
         const std::wstring text =
             LoadMessageText(AfxGetInstanceHandle(), MessageId[MSG_ERROR_OCCURRED]);
         ::MessageBoxW(nullptr, text.c_str(), CaptionText.c_str(), MB_ICONERROR | MB_TOPMOST);
@@ -82,16 +95,56 @@ void CopyDlg::OnCancel() {
     EndOnCancel();
 }
 
+CopyDlg::~CopyDlg() {
+    // A worker that would not end in time still runs its procedure, and the
+    // framework reads its object when the procedure returns: leave it be.
+    if (WorkerStillRunning())
+        (void)m_workerThread.release();
+}
+
 void CopyDlg::EndOnCancel() {
-    CDialog::OnCancel();
+    if (m_stopRequested)
+        return; // already closing
+    if (WorkerStillRunning())
+        StopWorkerThenEnd(IDCANCEL);
+    else
+        CDialog::OnCancel();
 }
 
 void CopyDlg::EndRun(int result) {
-    EndDialog(result);
+    if (m_stopRequested)
+        return;
+    if (WorkerStillRunning())
+        StopWorkerThenEnd(result);
+    else
+        EndDialog(result);
+}
+
+bool CopyDlg::WorkerStillRunning() const {
+    return m_workerThread && ::WaitForSingleObject(m_workerThread->m_hThread, 0) == WAIT_TIMEOUT;
+}
+
+void CopyDlg::StopWorkerThenEnd(int result) {
+    m_stopRequested = true;
+    m_endResult = result;
+    m_stopRequestedAt = ::GetTickCount();
+    StopFlag = 1;
+    ::SetTimer(GetSafeHwnd(), StopPollTimer, StopPollMs, nullptr);
+}
+
+LRESULT CopyDlg::OnStopTimer(WPARAM timerId, LPARAM) {
+    if (timerId != StopPollTimer || !m_stopRequested)
+        return 0;
+    if (WorkerStillRunning() && ::GetTickCount() - m_stopRequestedAt < StopWaitLimitMs)
+        return 0;
+    ::KillTimer(GetSafeHwnd(), StopPollTimer);
+    EndDialog(m_endResult);
+    return 0;
 }
 
 void CopyDlg::ClearStopFlag() {
-    StopFlag = 0;
+    if (!m_stopRequested)
+        StopFlag = 0;
 }
 
 void CopyDlg::ShowMessage(LPCWSTR text, UINT type) {

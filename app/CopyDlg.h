@@ -7,11 +7,12 @@
 #include "framework/WinThread.h"
 
 #include <cstdint>
+#include <memory>
 
 class CopyDlg : public CDialog {
 public:
     CopyDlg();
-    ~CopyDlg() override = default;
+    ~CopyDlg() override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -28,16 +29,23 @@ protected:
     LRESULT OnEndQuietly(WPARAM wParam, LPARAM lParam);
     LRESULT OnCopyFailed(WPARAM wParam, LPARAM lParam);
     LRESULT OnCopyStopped(WPARAM wParam, LPARAM lParam);
+    // WM_TIMER while the window waits for a stopped worker to end.
+    LRESULT OnStopTimer(WPARAM timerId, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
     // The dialog's two ways of ending: the user's or the worker's cancel,
     // and the end that the dialog itself decides (after a final box, or
-    // quietly) with the given result.
+    // quietly) with the given result. While the worker still works, either
+    // asks it to stop and ends the dialog only once it has ended, so that the
+    // end of the process never cuts a device operation.
     void EndOnCancel();
     void EndRun(int result);
-    // Handlers clear the stop request through here.
+    bool WorkerStillRunning() const;
+    void StopWorkerThenEnd(int result);
+    // Handlers clear the stop request through here; once the window has
+    // asked the worker to stop, the request stays.
     void ClearStopFlag();
     // Shows a catalogue text in a box owned by the dialog.
     void ShowMessage(LPCWSTR text, UINT type);
@@ -48,4 +56,11 @@ private:
     CString m_percentSuffix;
     int32_t m_lastPercent;
     CWinThread* m_pWorkerThread;
+
+    // The worker's thread object, kept (not auto-deleted) so that its handle
+    // tells when the worker has ended.
+    std::unique_ptr<CWinThread> m_workerThread;
+    bool m_stopRequested = false;
+    int m_endResult = 0;
+    DWORD m_stopRequestedAt = 0;
 };

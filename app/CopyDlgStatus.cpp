@@ -32,6 +32,8 @@ LRESULT CopyDlg::OnFileCopied(WPARAM, LPARAM) {
 }
 
 LRESULT CopyDlg::OnAllCopied(WPARAM, LPARAM) {
+    if (m_stopRequested)
+        return 0; // the window is closing already; no box
     m_bytesCopied = 0;
     ClearStopFlag();
     m_progress.SendMessage(PBM_SETPOS, 0, 0);
@@ -50,6 +52,8 @@ LRESULT CopyDlg::OnEndQuietly(WPARAM, LPARAM) {
 }
 
 LRESULT CopyDlg::OnCopyFailed(WPARAM, LPARAM) {
+    if (m_stopRequested)
+        return 0; // the window is closing already; no box
     ClearStopFlag();
     m_progress.SendMessage(PBM_SETPOS, 0, 0);
     CString text;

@@ -12,9 +12,6 @@ enum : UINT {
     UM_FILE_COPIED = 0x8110,  // wParam: tick count
     UM_ALL_COPIED = 0x8111,   // wParam: tick count
     UM_END_QUIETLY = 0x8112,
-    // Posted by the worker thread to the dialog as its last act, once it has
-    // let go of the device.
-    UM_WORKER_ENDED = 0x8120,
 };
 
 // Nonzero asks the transfer engine to stop; the dialog writes 0 to it.

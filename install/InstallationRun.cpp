@@ -42,6 +42,9 @@ bool InstallationRun::StopAsked() const {
 }
 
 RunOutcome InstallationRun::Warn(int messageRole) {
+    // A run that the window asked to stop ends without a box.
+    if (StopAsked())
+        return RunOutcome::Stopped;
     std::wstring text = LoadMessageText(::GetModuleHandleW(nullptr), MessageId[messageRole]);
     ::MessageBoxW(DialogWindow, text.c_str(), CaptionText.c_str(), MB_ICONWARNING | MB_OK);
     return RunOutcome::Warned;

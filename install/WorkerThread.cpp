@@ -1,7 +1,6 @@
 #include "install/WorkerThread.h"
 
 #include "app/DialogWindow.h"
-#include "app/StatusMessages.h"
 #include "device/DeviceConnection.h"
 #include "install/InstallationRun.h"
 
@@ -9,9 +8,9 @@ UINT __cdecl WorkerThreadProc(LPVOID) {
     const RunOutcome outcome = InstallationRun().Execute();
 
     // The worker lets go of the device itself, so that no disconnect at
-    // process exit can meet a Remote API call still under way.
+    // process exit can meet a Remote API call still under way; the window
+    // waits for this thread before the process ends.
     DeviceConnection::Instance().Disconnect();
-    ::PostMessageW(DialogWindow, UM_WORKER_ENDED, 0, 0);
     if (outcome == RunOutcome::Warned)
         ::PostMessageW(DialogWindow, WM_CLOSE, 0, 0);
     return 0;

@@ -42,6 +42,10 @@ start_session() {
     fi
     (wineserver -p >/dev/null 2>&1 </dev/null &)
     "$PELKO_BUILD/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null || true
+    # Without a window manager, Wine waits for one each time a managed window
+    # closes; unmanaged windows close at once.
+    "$PELKO_BUILD/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        >/dev/null 2>&1 </dev/null || true
 }
 
 stop_session() {
