@@ -4,10 +4,10 @@
 # 100 files in every folder) and walks each with scanbench under Wine,
 # printing entries, time and memory as the walk goes.
 #
-#   bench/scan_memory.sh [build-folder]      (default: build-scan)
+#   bench/scan_memory.sh [build-folder]      (default: build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$(cd "${1:-$root/build-scan}" && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
 cmake --build "$build" --target scanbench >/dev/null
 
 work="$(mktemp -d /tmp/pelko-scanbench.XXXXXX)"
