@@ -20,14 +20,19 @@ int64_t DeviceFileOps::GetFreeSpace(const std::wstring& folder) {
     // The path and its ending zero unit must fit the request.
     if (folder.size() >= FreeSpaceRequestUnits)
         return 0;
-    WCHAR request[FreeSpaceRequestUnits] = {};
-    std::memcpy(request, folder.data(), folder.size() * sizeof(WCHAR));
+    // The Remote API takes the input buffer over and releases it with
+    // LocalFree, so it comes from LocalAlloc and is not ours after the call.
+    constexpr DWORD requestBytes = FreeSpaceRequestUnits * sizeof(WCHAR);
+    UniqueLocal request(::LocalAlloc(LPTR, requestBytes));
+    if (!request)
+        return 0;
+    std::memcpy(request.get(), folder.data(), folder.size() * sizeof(WCHAR));
 
     DWORD outputSize = 0;
     BYTE* output = nullptr;
     HRESULT result = DeviceConnection::Instance().CeRapiInvoke(
-        helperPath.c_str(), L"InvkFreeDiskSpace", sizeof(request), reinterpret_cast<BYTE*>(request),
-        &outputSize, &output, nullptr, 0);
+        helperPath.c_str(), L"InvkFreeDiskSpace", requestBytes,
+        static_cast<BYTE*>(request.release()), &outputSize, &output, nullptr, 0);
     if (result == E_FAIL) {
         TraceDeviceError(L"InvkFreeDiskSpace", folder);
         return 0;

@@ -22,9 +22,12 @@ using LocalFreeFn = HLOCAL(WINAPI*)(HLOCAL);
 LocalFreeFn realLocalFree = nullptr;
 BYTE*(WINAPI* lastReply)() = nullptr;
 LONG replyFrees = 0;
+LONG otherFrees = 0; // the request belongs to the Remote API once handed over
 HLOCAL WINAPI CountingLocalFree(HLOCAL memory) {
     if (memory && memory == lastReply())
         ++replyFrees;
+    else if (memory)
+        ++otherFrees;
     return realLocalFree(memory);
 }
 
@@ -67,6 +70,7 @@ protected:
         realLocalFree = reinterpret_cast<LocalFreeFn>(patch.original());
         lastReply = fake.LastOutput;
         replyFrees = 0;
+        otherFrees = 0;
         int64_t result = ops.GetFreeSpace(folder);
         *frees = replyFrees;
         return result;
@@ -82,6 +86,7 @@ TEST_F(FakeFileOpsTest, GetFreeSpaceSendsThe510ByteRequestAndReleasesTheReply) {
     LONG frees = 0;
     EXPECT_EQ(123456789012, QueryFreeSpace(L"\\Mounted Volume", &frees));
     EXPECT_EQ(1, frees);
+    EXPECT_EQ(0, otherFrees) << "the request was released by the caller, not the Remote API";
     std::vector<BYTE> expected(510, 0);
     const std::wstring root = L"\\Mounted Volume";
     ASSERT_EQ(15u, root.size());

@@ -229,6 +229,8 @@ FAKE_EXPORT HRESULT WINAPI CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inp
            std::to_wstring(reserved) + L")");
     Script& s = State();
     s.lastInput.assign(input, input + (input ? inputSize : 0));
+    // The Remote API releases the caller's input buffer.
+    LocalFree(input);
     s.lastOutput = nullptr;
     if (s.invokeGivesOutput && output && outputSize) {
         s.lastOutput = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, s.reply.size() + 1));
