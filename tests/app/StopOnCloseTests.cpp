@@ -1,0 +1,261 @@
+// Closing the progress dialog while the worker thread still works: the
+// dialog asks the worker to stop and ends only once it has ended (or after
+// the time-out for a hung device call). The worker is a stub whose end the
+// test decides.
+#include "app/CopyDlg.h"
+#include "app/DialogWindow.h"
+#include "app/StatusMessages.h"
+#include "scan/UpdateList.h"
+#include "tests/app/ControlledWorker.h"
+#include "tests/driver/WindowDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using controlled_worker::Ending;
+
+// Long enough for the dialog to have handled anything posted to it.
+constexpr DWORD SettleMs = 500;
+// "At once" and "promptly" for a window under Wine on a busy machine.
+constexpr int32_t PromptMs = 1000;
+
+int32_t Elapsed(DWORD from, DWORD to) {
+    return static_cast<int32_t>(to - from);
+}
+
+// Runs a CopyDlg modally on a thread of its own, as the main thread of the
+// program would, with a worker that ends as the test says.
+class StopWhileWorking : public ::testing::Test {
+protected:
+    void Open(Ending ending) {
+        DialogWindow = nullptr;
+        StopFlag = 0;
+        TotalBytes = 100;
+        controlled_worker::Prepare(ending);
+        runner_ = std::thread([this] {
+            CopyDlg dialog;
+            result_ = dialog.DoModal();
+            endedAt_ = ::GetTickCount();
+            ended_ = true;
+        });
+        ASSERT_TRUE(driver::WaitUntil([] { return DialogWindow != nullptr; }));
+        window_ = DialogWindow;
+        ASSERT_TRUE(controlled_worker::WaitUntilStarted(driver::DefaultTimeoutMs));
+    }
+
+    // Whatever a failed test left open is closed, boxes first, and the
+    // worker thread is let go before the next test starts another.
+    void TearDown() override {
+        controlled_worker::Release();
+        if (runner_.joinable()) {
+            driver::WaitUntil([this] {
+                if (HWND box = driver::FindMessageBox(::GetCurrentProcessId()))
+                    driver::PressOk(box);
+                else if (::IsWindow(window_))
+                    driver::CloseWindow(window_);
+                return ended_.load();
+            });
+            runner_.join();
+        }
+        EXPECT_TRUE(controlled_worker::WaitForThreadEnd(driver::DefaultTimeoutMs));
+    }
+
+    bool Ended() const { return ended_; }
+
+    // Waits for the dialog's end and returns its result (-2: it did not end).
+    INT_PTR WaitForEnd(DWORD timeoutMs = driver::DefaultTimeoutMs) {
+        if (!driver::WaitUntil([this] { return ended_.load(); }, timeoutMs))
+            return -2;
+        runner_.join();
+        return result_;
+    }
+
+    // The window is still up a while after whatever was posted to it.
+    void ExpectStillWaiting() {
+        EXPECT_FALSE(driver::WaitUntil([this] { return ended_.load(); }, SettleMs))
+            << "the window waits for the worker";
+        EXPECT_TRUE(::IsWindow(window_));
+        EXPECT_EQ(1, StopFlag);
+        EXPECT_FALSE(controlled_worker::Returned());
+    }
+
+    // The dialog ended after the worker's return, and promptly after it.
+    void ExpectEndedPromptlyAfterTheWorker() {
+        ASSERT_TRUE(controlled_worker::Returned());
+        const int32_t afterReturn = Elapsed(controlled_worker::ReturnedAt(), endedAt_);
+        EXPECT_GE(afterReturn, 0);
+        EXPECT_LT(afterReturn, PromptMs);
+    }
+
+    DWORD EndedAt() const { return endedAt_; }
+
+    HWND window_ = nullptr;
+
+private:
+    std::thread runner_;
+    std::atomic<bool> ended_{false};
+    std::atomic<DWORD> endedAt_{0};
+    INT_PTR result_ = -2;
+};
+
+// Closes the window; false when the close could not be delivered.
+using Close = bool (*)(HWND);
+
+struct CloseCase {
+    const char* name;
+    Close first;
+    Close second; // while the window waits; may be null
+};
+
+class CloseWhileWorking : public StopWhileWorking,
+                          public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(CloseWhileWorking, AsksTheWorkerToStopAndEndsWithCancelOnceItHasEnded) {
+    Open(Ending::WhenReleased);
+    ASSERT_TRUE(GetParam().first(window_));
+    ASSERT_TRUE(driver::WaitUntil([] { return controlled_worker::StopSeen() == 1; }));
+    if (GetParam().second) {
+        ASSERT_TRUE(GetParam().second(window_));
+    }
+    ExpectStillWaiting();
+
+    controlled_worker::Release();
+    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    ExpectEndedPromptlyAfterTheWorker();
+}
+
+const CloseCase CloseCases[] = {
+    {"Escape", &driver::SendEscape, nullptr},
+    {"CloseBox", &driver::CloseWindow, nullptr},
+    {"EscapeThenCloseBox", &driver::SendEscape, &driver::CloseWindow},
+    {"CloseBoxThenEscape", &driver::CloseWindow, &driver::SendEscape},
+};
+
+INSTANTIATE_TEST_SUITE_P(Ways, CloseWhileWorking, ::testing::ValuesIn(CloseCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StopWhileWorking, EscapeEndsTheDialogAsSoonAsTheCopyStops) {
+    Open(Ending::WhenStopped);
+    ASSERT_TRUE(driver::SendEscape(window_));
+    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    EXPECT_EQ(1, controlled_worker::StopSeen());
+    ExpectEndedPromptlyAfterTheWorker();
+}
+
+struct StatusCase {
+    const char* name;
+    UINT message;
+};
+
+class StatusWhileStopping : public StopWhileWorking,
+                            public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusWhileStopping, KeepsTheStopRequestAndShowsNoBox) {
+    Open(Ending::WhenReleased);
+    ASSERT_TRUE(driver::SendEscape(window_));
+    ASSERT_TRUE(driver::WaitUntil([] { return StopFlag == 1; }));
+
+    // Time-limited: a box would keep the handler from returning.
+    DWORD_PTR result = 0;
+    EXPECT_NE(0, ::SendMessageTimeoutW(window_, GetParam().message, ::GetTickCount(), 0,
+                                       SMTO_NORMAL, 3000, &result))
+        << "the handler returned";
+    EXPECT_EQ(nullptr, driver::FindMessageBox(::GetCurrentProcessId()));
+    ExpectStillWaiting();
+
+    controlled_worker::Release();
+    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    ExpectEndedPromptlyAfterTheWorker();
+}
+
+const StatusCase StatusCases[] = {
+    {"FileCopied", UM_FILE_COPIED}, {"CopyStopped", UM_COPY_STOPPED}, {"AllCopied", UM_ALL_COPIED},
+    {"CopyFailed", UM_COPY_FAILED}, {"EndQuietly", UM_END_QUIETLY},
+};
+
+INSTANTIATE_TEST_SUITE_P(Messages, StatusWhileStopping, ::testing::ValuesIn(StatusCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FinalBoxCase {
+    const char* name;
+    UINT message;
+    bool escapeWhileWaiting;
+};
+
+class FinalBoxWhileWorking : public StopWhileWorking,
+                             public ::testing::WithParamInterface<FinalBoxCase> {};
+
+TEST_P(FinalBoxWhileWorking, StopsTheWorkerAfterTheBoxThenEndsWithZero) {
+    Open(Ending::WhenReleased);
+    StopFlag = 7;
+    ::PostMessageW(window_, GetParam().message, ::GetTickCount(), 0);
+    const auto box = driver::WaitForMessageBox(::GetCurrentProcessId());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(0, StopFlag) << "no stop asked yet: the handler clears it";
+    EXPECT_TRUE(driver::WaitUntil([] { return controlled_worker::StopSeen() == 0; }));
+    EXPECT_FALSE(controlled_worker::Returned());
+
+    driver::PressOk(box->window);
+    ASSERT_TRUE(driver::WaitUntil([] { return controlled_worker::StopSeen() == 1; }));
+    if (GetParam().escapeWhileWaiting) {
+        ASSERT_TRUE(driver::SendEscape(window_));
+    }
+    ExpectStillWaiting();
+
+    controlled_worker::Release();
+    EXPECT_EQ(0, WaitForEnd()) << "the box's result, not the later Esc";
+    ExpectEndedPromptlyAfterTheWorker();
+}
+
+const FinalBoxCase FinalBoxCases[] = {
+    {"AllCopied", UM_ALL_COPIED, false},
+    {"CopyFailed", UM_COPY_FAILED, false},
+    {"AllCopiedThenEscape", UM_ALL_COPIED, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Messages, FinalBoxWhileWorking, ::testing::ValuesIn(FinalBoxCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class CloseAfterWorker : public StopWhileWorking,
+                         public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(CloseAfterWorker, EndsTheDialogAtOnceWithoutAStop) {
+    Open(Ending::AtOnce);
+    ASSERT_TRUE(controlled_worker::WaitForThreadEnd(driver::DefaultTimeoutMs));
+    const DWORD closedAt = ::GetTickCount();
+    ASSERT_TRUE(GetParam().first(window_));
+    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    EXPECT_LT(Elapsed(closedAt, EndedAt()), PromptMs);
+    EXPECT_EQ(0, StopFlag);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CloseAfterWorker, ::testing::ValuesIn(CloseCases, CloseCases + 2),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StopWhileWorking, WorkerThatClosesTheWindowItselfEndsItAtOnce) {
+    Open(Ending::PostCloseThenEnd);
+    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    ExpectEndedPromptlyAfterTheWorker();
+}
+
+TEST_F(StopWhileWorking, HungWorkerIsGivenUpAfterThirtySeconds) {
+    Open(Ending::WhenReleased);
+    const DWORD closedAt = ::GetTickCount();
+    ASSERT_TRUE(driver::SendEscape(window_));
+    ASSERT_TRUE(driver::WaitUntil([] { return controlled_worker::StopSeen() == 1; }));
+    ExpectStillWaiting();
+
+    EXPECT_EQ(IDCANCEL, WaitForEnd(60000));
+    const int32_t waited = Elapsed(closedAt, EndedAt());
+    EXPECT_GE(waited, 29000);
+    EXPECT_LE(waited, 40000);
+    EXPECT_FALSE(controlled_worker::Returned()) << "the worker still hangs";
+    // TearDown releases it; its thread must then end normally although the
+    // dialog has gone.
+}
+
+} // namespace
