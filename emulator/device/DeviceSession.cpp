@@ -9,6 +9,7 @@
 #include "emulator/device/DeviceStats.h"
 #include "emulator/device/DeviceStorage.h"
 #include "emulator/link/LinkSocket.h"
+#include "emulator/link/Utf8.h"
 
 using link::Op;
 
@@ -151,7 +152,7 @@ bool DeviceSession::ReadPath(link::Reader& in, std::wstring& path) {
 
 bool DeviceSession::Map(const std::wstring& devicePath, bool pattern, std::wstring& pcPath,
                         bool* isRoot) {
-    logDetail_ += " " + Narrow(devicePath);
+    logDetail_ += " " + link::Utf8(devicePath);
     MappedPath mapped;
     DWORD error = MapDevicePath(TheStorage().root, devicePath, pattern, mapped);
     if (error != 0) {
@@ -352,7 +353,7 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         if (!in.String(application, link::MaxPathUnits) || !in.String(commandLine, 32767) ||
             !in.Done())
             return Outcome::Close;
-        logDetail_ += " " + Narrow(application);
+        logDetail_ += " " + link::Utf8(application);
         result = Fail(ERROR_NOT_SUPPORTED);
         return Outcome::Reply;
     }
@@ -557,7 +558,7 @@ DeviceSession::Outcome DeviceSession::Invoke(link::Reader& in, uint32_t& result,
     if (!ReadPath(in, dll) || !in.String(function, link::MaxNameUnits) ||
         !in.Bytes(input, inputSize, link::MaxDataChunk) || !in.Done())
         return Outcome::Close;
-    logDetail_ += " " + Narrow(function);
+    logDetail_ += " " + link::Utf8(function);
     if (!Map(dll, false, pc)) {
         result = static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
         out.Bytes(nullptr, 0);

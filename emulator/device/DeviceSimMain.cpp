@@ -13,6 +13,7 @@
 #include "emulator/device/DeviceSession.h"
 #include "emulator/device/DeviceStats.h"
 #include "emulator/device/DeviceStorage.h"
+#include "emulator/link/Utf8.h"
 
 namespace {
 
@@ -64,13 +65,13 @@ int wmain(int argc, wchar_t** argv) {
     if (storage.root.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
         !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         fprintf(stderr, "devicesim: storage folder %s does not exist\n",
-                Narrow(options.storage).c_str());
+                link::Utf8(options.storage).c_str());
         return 2;
     }
     storage.hasCapacity = options.hasCapacity;
     storage.capacity = options.capacity;
     if (!options.logFile.empty() && !TheStats().OpenLog(options.logFile)) {
-        fprintf(stderr, "devicesim: cannot open log %s\n", Narrow(options.logFile).c_str());
+        fprintf(stderr, "devicesim: cannot open log %s\n", link::Utf8(options.logFile).c_str());
         return 2;
     }
 
@@ -99,10 +100,10 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-    printf("devicesim: serving %s on 127.0.0.1:%u\n", Narrow(storage.root).c_str(), port);
+    printf("devicesim: serving %s on 127.0.0.1:%u\n", link::Utf8(storage.root).c_str(), port);
     fflush(stdout);
     TheStats().Log("listening on 127.0.0.1:" + std::to_string(port) + ", storage " +
-                   Narrow(storage.root));
+                   link::Utf8(storage.root));
 
     uint32_t nextId = 1;
     for (;;) {

@@ -29,6 +29,3 @@ private:
 };
 
 DeviceStats& TheStats();
-
-// UTF-16 to UTF-8 for log lines.
-std::string Narrow(const std::wstring& text);

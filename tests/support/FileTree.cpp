@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "emulator/link/Utf8.h"
+
 namespace testsupport {
 
 bool CreateFolders(const std::wstring& path) {
@@ -148,14 +150,7 @@ std::string CompareTrees(const std::wstring& expected, const std::wstring& actua
 }
 
 std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n,
-                        nullptr, nullptr);
-    return out;
+    return link::Utf8(text);
 }
 
 } // namespace testsupport
