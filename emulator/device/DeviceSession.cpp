@@ -53,6 +53,24 @@ bool IsFolder(const std::wstring& pcPath) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The device's own changes to a mapped path; each fails with the Win32 last
+// error set, as the device reports it.
+BOOL DeleteDeviceFile(const std::wstring& pcPath) {
+    if (IsFolder(pcPath) || IsReadOnlyFile(pcPath)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return DeleteFileW(pcPath.c_str());
+}
+
+BOOL CreateDeviceFolder(const std::wstring& pcPath) {
+    return CreateDirectoryW(pcPath.c_str(), nullptr);
+}
+
+BOOL RemoveDeviceFolder(const std::wstring& pcPath) {
+    return RemoveDirectoryW(pcPath.c_str());
+}
+
 void SleepForLink(const DeviceOptions& o, uint64_t bytes) {
     uint64_t ms = o.latencyMs;
     if (o.rate != 0)
@@ -167,9 +185,25 @@ bool DeviceSession::Map(const std::wstring& devicePath, bool pattern, std::wstri
     return true;
 }
 
+bool DeviceSession::MapChangeable(const std::wstring& devicePath, DWORD rootError,
+                                  std::wstring& pcPath) {
+    bool isRoot = false;
+    if (!Map(devicePath, false, pcPath, &isRoot))
+        return false;
+    if (isRoot) {
+        Fail(rootError);
+        return false;
+    }
+    return true;
+}
+
 uint32_t DeviceSession::Fail(DWORD error) {
     lastError_ = error;
     return 0;
+}
+
+uint32_t DeviceSession::FromWin32(BOOL succeeded) {
+    return succeeded ? 1 : Fail(GetLastError());
 }
 
 uint32_t DeviceSession::NewHandle() {
@@ -182,21 +216,19 @@ uint32_t DeviceSession::NewHandle() {
 DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint32_t& result,
                                              link::Writer& out) {
     std::wstring path, pc;
-    bool isRoot = false;
+    uint32_t h = 0;
     switch (static_cast<Op>(op)) {
     case Op::CreateFile:
         return CreateFile(in, result);
     case Op::WriteFile:
         return WriteFile(in, result, out);
-    case Op::CloseHandle: {
-        uint32_t h = 0;
+    case Op::CloseHandle:
         if (!in.U32(h) || !in.Done())
             return Outcome::Close;
         result = files_.erase(h) ? 1 : Fail(ERROR_INVALID_HANDLE);
         return Outcome::Reply;
-    }
     case Op::ReadFile: {
-        uint32_t h = 0, count = 0;
+        uint32_t count = 0;
         if (!in.U32(h) || !in.U32(count) || !in.Done() || count > link::MaxDataChunk)
             return Outcome::Close;
         auto it = files_.find(h);
@@ -204,15 +236,12 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         DWORD got = 0;
         if (it == files_.end())
             result = Fail(ERROR_INVALID_HANDLE);
-        else if (!::ReadFile(it->second.get(), data.data(), count, &got, nullptr))
-            result = Fail(GetLastError());
         else
-            result = 1;
+            result = FromWin32(::ReadFile(it->second.get(), data.data(), count, &got, nullptr));
         out.Bytes(data.data(), result ? got : 0);
         return Outcome::Reply;
     }
     case Op::GetFileSize: {
-        uint32_t h = 0;
         if (!in.U32(h) || !in.Done())
             return Outcome::Close;
         auto it = files_.find(h);
@@ -233,17 +262,13 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         uint32_t attributes = 0;
         if (!ReadPath(in, path) || !in.U32(attributes) || !in.Done())
             return Outcome::Close;
-        if (!Map(path, false, pc, &isRoot))
-            result = 0;
-        else if (isRoot)
-            result = Fail(ERROR_ACCESS_DENIED);
-        else
-            result = SetFileAttributesW(pc.c_str(), attributes & ~FILE_ATTRIBUTE_DIRECTORY)
-                         ? 1
-                         : Fail(GetLastError());
+        result =
+            MapChangeable(path, ERROR_ACCESS_DENIED, pc)
+                ? FromWin32(SetFileAttributesW(pc.c_str(), attributes & ~FILE_ATTRIBUTE_DIRECTORY))
+                : 0;
         return Outcome::Reply;
     }
-    case Op::GetFileAttributes: {
+    case Op::GetFileAttributes:
         if (!ReadPath(in, path) || !in.Done())
             return Outcome::Close;
         if (!Map(path, false, pc)) {
@@ -254,57 +279,29 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
                 lastError_ = GetLastError();
         }
         return Outcome::Reply;
-    }
-    case Op::DeleteFile: {
-        if (!ReadPath(in, path) || !in.Done())
-            return Outcome::Close;
-        if (!Map(path, false, pc, &isRoot))
-            result = 0;
-        else if (isRoot || IsFolder(pc) || IsReadOnlyFile(pc))
-            result = Fail(ERROR_ACCESS_DENIED);
-        else
-            result = DeleteFileW(pc.c_str()) ? 1 : Fail(GetLastError());
-        return Outcome::Reply;
-    }
+    case Op::DeleteFile:
+        return ChangePath(in, result, ERROR_ACCESS_DENIED, DeleteDeviceFile);
     case Op::MoveFile: {
         std::wstring to, pcTo;
-        bool toRoot = false;
+        bool fromRoot = false, toRoot = false;
         if (!ReadPath(in, path) || !ReadPath(in, to) || !in.Done())
             return Outcome::Close;
-        if (!Map(path, false, pc, &isRoot) || !Map(to, false, pcTo, &toRoot))
+        // Both paths are mapped (and a refusal logged) before the root is refused.
+        if (!Map(path, false, pc, &fromRoot) || !Map(to, false, pcTo, &toRoot))
             result = 0;
-        else if (isRoot || toRoot)
+        else if (fromRoot || toRoot)
             result = Fail(ERROR_ACCESS_DENIED);
         else
-            result = MoveFileW(pc.c_str(), pcTo.c_str()) ? 1 : Fail(GetLastError());
+            result = FromWin32(MoveFileW(pc.c_str(), pcTo.c_str()));
         return Outcome::Reply;
     }
-    case Op::CreateDirectory: {
-        if (!ReadPath(in, path) || !in.Done())
-            return Outcome::Close;
-        if (!Map(path, false, pc, &isRoot))
-            result = 0;
-        else if (isRoot)
-            result = Fail(ERROR_ALREADY_EXISTS);
-        else
-            result = CreateDirectoryW(pc.c_str(), nullptr) ? 1 : Fail(GetLastError());
-        return Outcome::Reply;
-    }
-    case Op::RemoveDirectory: {
-        if (!ReadPath(in, path) || !in.Done())
-            return Outcome::Close;
-        if (!Map(path, false, pc, &isRoot))
-            result = 0;
-        else if (isRoot)
-            result = Fail(ERROR_ACCESS_DENIED);
-        else
-            result = RemoveDirectoryW(pc.c_str()) ? 1 : Fail(GetLastError());
-        return Outcome::Reply;
-    }
+    case Op::CreateDirectory:
+        return ChangePath(in, result, ERROR_ALREADY_EXISTS, CreateDeviceFolder);
+    case Op::RemoveDirectory:
+        return ChangePath(in, result, ERROR_ACCESS_DENIED, RemoveDeviceFolder);
     case Op::FindFirstFile:
         return FindFirst(in, result, out);
     case Op::FindNextFile: {
-        uint32_t h = 0;
         if (!in.U32(h) || !in.Done())
             return Outcome::Close;
         auto it = searches_.find(h);
@@ -318,20 +315,18 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         }
         return Outcome::Reply;
     }
-    case Op::FindClose: {
-        uint32_t h = 0;
+    case Op::FindClose:
         if (!in.U32(h) || !in.Done())
             return Outcome::Close;
         result = searches_.erase(h) ? 1 : Fail(ERROR_INVALID_HANDLE);
         return Outcome::Reply;
-    }
     case Op::FindAllFiles:
         return FindAll(in, result, out);
     case Op::GetStoreInformation: {
         if (!in.Done())
             return Outcome::Close;
         uint64_t freeBytes = 0, total = 0;
-        result = TheStorage().Space(freeBytes, total) ? 1 : Fail(GetLastError());
+        result = FromWin32(TheStorage().Space(freeBytes, total));
         out.U64(total);
         out.U64(freeBytes);
         return Outcome::Reply;
@@ -360,6 +355,16 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
     default:
         return Outcome::Close;
     }
+}
+
+DeviceSession::Outcome DeviceSession::ChangePath(link::Reader& in, uint32_t& result,
+                                                 DWORD rootError,
+                                                 BOOL (*change)(const std::wstring& pcPath)) {
+    std::wstring path, pc;
+    if (!ReadPath(in, path) || !in.Done())
+        return Outcome::Close;
+    result = MapChangeable(path, rootError, pc) ? FromWin32(change(pc)) : 0;
+    return Outcome::Reply;
 }
 
 DeviceSession::Outcome DeviceSession::CreateFile(link::Reader& in, uint32_t& result) {

@@ -32,9 +32,17 @@ private:
     // Maps a device path; on refusal sets the last error and logs it.
     bool Map(const std::wstring& devicePath, bool pattern, std::wstring& pcPath,
              bool* isRoot = nullptr);
+    // Maps a path that a request changes; the root is refused with rootError.
+    bool MapChangeable(const std::wstring& devicePath, DWORD rootError, std::wstring& pcPath);
+    // Sets the last error and gives the failed result, 0.
     uint32_t Fail(DWORD error);
+    // 1, or 0 with the Win32 last error as the device's.
+    uint32_t FromWin32(BOOL succeeded);
     uint32_t NewHandle();
 
+    // A request that carries one path, changed by `change` unless it is refused.
+    Outcome ChangePath(link::Reader& in, uint32_t& result, DWORD rootError,
+                       BOOL (*change)(const std::wstring& pcPath));
     Outcome CreateFile(link::Reader& in, uint32_t& result);
     Outcome WriteFile(link::Reader& in, uint32_t& result, link::Writer& out);
     Outcome FindFirst(link::Reader& in, uint32_t& result, link::Writer& out);
