@@ -17,6 +17,8 @@ public:
     explicit Call(Op op) { request_.U32(static_cast<uint32_t>(op)); }
     link::Writer& Args() { return request_; }
     bool Run() { return RapiLink::Instance().Exchange(request_, result_, out_); }
+    // Run, and the device reported success.
+    bool Succeeded() { return Run() && result_ != 0; }
     uint32_t Result() const { return result_; }
     link::Reader Out() const { return link::Reader(out_.data(), out_.size()); }
 
@@ -26,27 +28,47 @@ private:
     std::vector<uint8_t> out_;
 };
 
+// Fails the call on the PC side, with `error` for CeGetLastError.
+bool Refuse(DWORD error) {
+    RapiLink::Instance().SetLastError(error);
+    return false;
+}
+
 // A path the link can carry: present and at most MAX_PATH - 1 units.
 bool PathArgument(LPCWSTR path) {
-    if (path == nullptr) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
-    }
-    if (wcslen(path) > link::MaxPathUnits) {
-        RapiLink::Instance().SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
+    if (path == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER);
+    if (wcslen(path) > link::MaxPathUnits)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE);
     return true;
 }
 
 // Device handles travel as 32-bit numbers; 0 and all-ones are never issued.
 bool HandleArgument(HANDLE h, uint32_t& id) {
     auto value = reinterpret_cast<uintptr_t>(h);
-    if (h == INVALID_HANDLE_VALUE || value == 0 || value >= 0xFFFFFFFFu) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
+    if (h == INVALID_HANDLE_VALUE || value == 0 || value >= 0xFFFFFFFFu)
+        return Refuse(ERROR_INVALID_HANDLE);
     id = static_cast<uint32_t>(value);
+    return true;
+}
+
+// Where the caller wants the answer: must be present.
+bool OutArgument(const void* p) {
+    if (p == nullptr)
+        return Refuse(ERROR_INVALID_PARAMETER);
+    return true;
+}
+
+// A read or write: a device handle, a buffer unless nothing is moved, no
+// overlapped I/O. The count moved is zeroed first, so it is 0 on a refusal.
+bool TransferArguments(HANDLE h, const void* buffer, DWORD count, LPDWORD moved,
+                       LPOVERLAPPED overlapped, uint32_t& id) {
+    if (moved != nullptr)
+        *moved = 0;
+    if (!HandleArgument(h, id))
+        return false;
+    if (overlapped != nullptr || (buffer == nullptr && count != 0))
+        return Refuse(ERROR_INVALID_PARAMETER);
     return true;
 }
 
@@ -76,8 +98,7 @@ void FillFindData(const link::FindRecord& r, CE_FIND_DATA* data) {
 
 // An answer whose out data does not parse counts as a broken exchange.
 bool BadAnswer() {
-    RapiLink::Instance().SetLastError(ERROR_INVALID_DATA);
-    return false;
+    return Refuse(ERROR_INVALID_DATA);
 }
 
 BOOL PathCall(Op op, LPCWSTR path) {
@@ -85,7 +106,7 @@ BOOL PathCall(Op op, LPCWSTR path) {
         return FALSE;
     Call call(op);
     call.Args().String(path);
-    return call.Run() && call.Result() != 0;
+    return call.Succeeded();
 }
 
 BOOL HandleCall(Op op, HANDLE h) {
@@ -94,7 +115,20 @@ BOOL HandleCall(Op op, HANDLE h) {
         return FALSE;
     Call call(op);
     call.Args().U32(id);
-    return call.Run() && call.Result() != 0;
+    return call.Succeeded();
+}
+
+// A find that answers one record: false when the device found nothing or the
+// answer does not parse.
+bool FindOne(Call& call, CE_FIND_DATA* data) {
+    if (!call.Succeeded())
+        return false;
+    link::FindRecord record;
+    link::Reader out = call.Out();
+    if (!link::GetFindRecord(out, record) || !out.Done())
+        return BadAnswer();
+    FillFindData(record, data);
+    return true;
 }
 
 } // namespace
@@ -154,15 +188,9 @@ BOOL WINAPI CeCloseHandle(HANDLE h) {
 
 BOOL WINAPI CeWriteFile(HANDLE h, LPCVOID buffer, DWORD count, LPDWORD written,
                         LPOVERLAPPED overlapped) {
-    if (written != nullptr)
-        *written = 0;
     uint32_t id = 0;
-    if (!HandleArgument(h, id))
+    if (!TransferArguments(h, buffer, count, written, overlapped, id))
         return FALSE;
-    if (overlapped != nullptr || (buffer == nullptr && count != 0)) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     const auto* data = static_cast<const uint8_t*>(buffer);
     DWORD done = 0;
     do {
@@ -189,15 +217,9 @@ BOOL WINAPI CeWriteFile(HANDLE h, LPCVOID buffer, DWORD count, LPDWORD written,
 
 BOOL WINAPI CeReadFile(HANDLE h, LPVOID buffer, DWORD count, LPDWORD read,
                        LPOVERLAPPED overlapped) {
-    if (read != nullptr)
-        *read = 0;
     uint32_t id = 0;
-    if (!HandleArgument(h, id))
+    if (!TransferArguments(h, buffer, count, read, overlapped, id))
         return FALSE;
-    if (overlapped != nullptr || (buffer == nullptr && count != 0)) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     auto* data = static_cast<uint8_t*>(buffer);
     DWORD done = 0;
     do {
@@ -250,7 +272,7 @@ BOOL WINAPI CeSetFileAttributes(LPCWSTR path, DWORD attributes) {
     Call call(Op::SetFileAttributes);
     call.Args().String(path);
     call.Args().U32(attributes);
-    return call.Run() && call.Result() != 0;
+    return call.Succeeded();
 }
 
 DWORD WINAPI CeGetFileAttributes(LPCWSTR path) {
@@ -279,48 +301,24 @@ BOOL WINAPI CeMoveFile(LPCWSTR from, LPCWSTR to) {
     Call call(Op::MoveFile);
     call.Args().String(from);
     call.Args().String(to);
-    return call.Run() && call.Result() != 0;
+    return call.Succeeded();
 }
 
 HANDLE WINAPI CeFindFirstFile(LPCWSTR pattern, CE_FIND_DATA* data) {
-    if (!PathArgument(pattern))
+    if (!PathArgument(pattern) || !OutArgument(data))
         return INVALID_HANDLE_VALUE;
-    if (data == nullptr) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
     Call call(Op::FindFirstFile);
     call.Args().String(pattern);
-    if (!call.Run() || call.Result() == 0)
-        return INVALID_HANDLE_VALUE;
-    link::FindRecord record;
-    link::Reader out = call.Out();
-    if (!link::GetFindRecord(out, record) || !out.Done()) {
-        BadAnswer();
-        return INVALID_HANDLE_VALUE;
-    }
-    FillFindData(record, data);
-    return ToHandle(call.Result());
+    return FindOne(call, data) ? ToHandle(call.Result()) : INVALID_HANDLE_VALUE;
 }
 
 BOOL WINAPI CeFindNextFile(HANDLE h, CE_FIND_DATA* data) {
     uint32_t id = 0;
-    if (!HandleArgument(h, id))
+    if (!HandleArgument(h, id) || !OutArgument(data))
         return FALSE;
-    if (data == nullptr) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     Call call(Op::FindNextFile);
     call.Args().U32(id);
-    if (!call.Run() || call.Result() == 0)
-        return FALSE;
-    link::FindRecord record;
-    link::Reader out = call.Out();
-    if (!link::GetFindRecord(out, record) || !out.Done())
-        return BadAnswer();
-    FillFindData(record, data);
-    return TRUE;
+    return FindOne(call, data);
 }
 
 BOOL WINAPI CeFindClose(HANDLE h) {
@@ -332,12 +330,8 @@ BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD flags, LPDWORD count, CE_FIND_
         *count = 0;
     if (found != nullptr)
         *found = nullptr;
-    if (!PathArgument(pattern))
+    if (!PathArgument(pattern) || !OutArgument(count) || !OutArgument(found))
         return FALSE;
-    if (count == nullptr || found == nullptr) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     Call call(Op::FindAllFiles);
     call.Args().String(pattern);
     call.Args().U32(flags);
@@ -358,10 +352,8 @@ BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD flags, LPDWORD count, CE_FIND_
     if (n != 0) {
         // Released by the caller with CeRapiFreeBuffer.
         auto* block = static_cast<CE_FIND_DATA*>(LocalAlloc(LMEM_FIXED, n * sizeof(CE_FIND_DATA)));
-        if (block == nullptr) {
-            RapiLink::Instance().SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return FALSE;
-        }
+        if (block == nullptr)
+            return Refuse(ERROR_NOT_ENOUGH_MEMORY);
         for (uint32_t i = 0; i < n; ++i)
             FillFindData(records[i], &block[i]);
         *found = block;
@@ -371,10 +363,8 @@ BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD flags, LPDWORD count, CE_FIND_
 }
 
 BOOL WINAPI CeGetStoreInformation(STORE_INFORMATION* info) {
-    if (info == nullptr) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+    if (!OutArgument(info))
         return FALSE;
-    }
     Call call(Op::GetStoreInformation);
     if (!call.Run())
         return FALSE;
@@ -390,10 +380,8 @@ BOOL WINAPI CeGetStoreInformation(STORE_INFORMATION* info) {
 }
 
 BOOL WINAPI CeGetVersionEx(CEOSVERSIONINFO* info) {
-    if (info == nullptr) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
+    if (!OutArgument(info))
         return FALSE;
-    }
     Call call(Op::GetVersionEx);
     if (!call.Run())
         return FALSE;
@@ -420,14 +408,12 @@ BOOL WINAPI CeCreateProcess(LPCWSTR application, LPCWSTR commandLine, LPSECURITY
     if (!PathArgument(application))
         return FALSE;
     std::wstring line = commandLine ? commandLine : L"";
-    if (line.size() > 32767) {
-        RapiLink::Instance().SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (line.size() > 32767)
+        return Refuse(ERROR_INVALID_PARAMETER);
     Call call(Op::CreateProcess);
     call.Args().String(application);
     call.Args().String(line);
-    return call.Run() && call.Result() != 0;
+    return call.Succeeded();
 }
 
 HRESULT WINAPI CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inputSize, BYTE* input,
