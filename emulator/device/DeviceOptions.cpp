@@ -43,69 +43,82 @@ bool ParseNumber(const wchar_t* text, uint64_t max, uint64_t& value) {
     return true;
 }
 
+// Options followed by a text.
+struct TextOption {
+    const wchar_t* name;
+    std::wstring DeviceOptions::*value;
+};
+
+const TextOption TextOptions[] = {
+    {L"--storage", &DeviceOptions::storage},
+    {L"--port-file", &DeviceOptions::portFile},
+    {L"--log", &DeviceOptions::logFile},
+};
+
+// Options followed by a number no larger than `max`, and where it goes.
+struct NumberOption {
+    const wchar_t* name;
+    uint64_t max;
+    void (*store)(DeviceOptions& o, uint64_t n);
+};
+
+const NumberOption NumberOptions[] = {
+    {L"--port", 65535, [](DeviceOptions& o, uint64_t n) { o.port = static_cast<uint32_t>(n); }},
+    {L"--capacity", UINT64_MAX / 2,
+     [](DeviceOptions& o, uint64_t n) {
+         o.hasCapacity = true;
+         o.capacity = n;
+     }},
+    {L"--latency-ms", 600000,
+     [](DeviceOptions& o, uint64_t n) { o.latencyMs = static_cast<uint32_t>(n); }},
+    {L"--rate", UINT64_MAX / 2, [](DeviceOptions& o, uint64_t n) { o.rate = n; }},
+    {L"--fail-write", UINT64_MAX / 2, [](DeviceOptions& o, uint64_t n) { o.failWrite = n; }},
+    {L"--drop-after", UINT64_MAX / 2,
+     [](DeviceOptions& o, uint64_t n) {
+         o.hasDropAfter = true;
+         o.dropAfter = n;
+     }},
+};
+
+const TextOption* FindTextOption(const std::wstring& name) {
+    for (const TextOption& option : TextOptions)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
+const NumberOption* FindNumberOption(const std::wstring& name) {
+    for (const NumberOption& option : NumberOptions)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
 } // namespace
 
 bool ParseDeviceOptions(int argc, wchar_t** argv, DeviceOptions& o, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         const wchar_t* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        uint64_t n = 0;
-        auto number = [&](uint64_t max) {
-            if (!ParseNumber(value, max, n)) {
-                error = "bad or missing number after option";
-                return false;
-            }
-            ++i;
-            return true;
-        };
-        auto text = [&](std::wstring& out) {
+        if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
+            o.help = true;
+        } else if (arg == L"--no-handshake") {
+            o.noHandshake = true;
+        } else if (const TextOption* text = FindTextOption(arg)) {
             if (value == nullptr || *value == L'\0') {
                 error = "missing value after option";
                 return false;
             }
-            out = value;
+            o.*text->value = value;
             ++i;
-            return true;
-        };
-        if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
-            o.help = true;
-        } else if (arg == L"--storage") {
-            if (!text(o.storage))
+        } else if (const NumberOption* number = FindNumberOption(arg)) {
+            uint64_t n = 0;
+            if (!ParseNumber(value, number->max, n)) {
+                error = "bad or missing number after option";
                 return false;
-        } else if (arg == L"--port") {
-            if (!number(65535))
-                return false;
-            o.port = static_cast<uint32_t>(n);
-        } else if (arg == L"--port-file") {
-            if (!text(o.portFile))
-                return false;
-        } else if (arg == L"--capacity") {
-            if (!number(UINT64_MAX / 2))
-                return false;
-            o.hasCapacity = true;
-            o.capacity = n;
-        } else if (arg == L"--latency-ms") {
-            if (!number(600000))
-                return false;
-            o.latencyMs = static_cast<uint32_t>(n);
-        } else if (arg == L"--rate") {
-            if (!number(UINT64_MAX / 2))
-                return false;
-            o.rate = n;
-        } else if (arg == L"--fail-write") {
-            if (!number(UINT64_MAX / 2))
-                return false;
-            o.failWrite = n;
-        } else if (arg == L"--drop-after") {
-            if (!number(UINT64_MAX / 2))
-                return false;
-            o.hasDropAfter = true;
-            o.dropAfter = n;
-        } else if (arg == L"--no-handshake") {
-            o.noHandshake = true;
-        } else if (arg == L"--log") {
-            if (!text(o.logFile))
-                return false;
+            }
+            number->store(o, n);
+            ++i;
         } else {
             error = "unknown option";
             return false;
