@@ -6,6 +6,7 @@
 
 #include "device/RapiTypes.h"
 #include "emulator/rapi/RapiLink.h"
+#include "framework/UniqueResource.h"
 
 using link::Op;
 
@@ -418,6 +419,9 @@ BOOL WINAPI CeCreateProcess(LPCWSTR application, LPCWSTR commandLine, LPSECURITY
 
 HRESULT WINAPI CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inputSize, BYTE* input,
                             DWORD* outputSize, BYTE** output, IRAPIStream** stream, DWORD) {
+    // The caller's input block comes from LocalAlloc and is the library's to
+    // release, whatever the outcome.
+    UniqueLocal inputBlock(input);
     if (outputSize != nullptr)
         *outputSize = 0;
     if (output != nullptr)

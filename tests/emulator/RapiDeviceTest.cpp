@@ -361,6 +361,14 @@ TEST_F(RapiDevice, DroppedLinkFailsTheWriteAndEveryLaterCallAtOnce) {
     }
 }
 
+// CeRapiInvoke releases its input with LocalFree: hand it a LocalAlloc copy.
+BYTE* LocalCopy(const std::vector<BYTE>& bytes) {
+    auto* block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, bytes.size() ? bytes.size() : 1));
+    if (block && !bytes.empty())
+        memcpy(block, bytes.data(), bytes.size());
+    return block;
+}
+
 TEST_F(RapiDevice, InvokeRunsInsthelpOnTheDevice) {
     DeviceSim device({L"--capacity", L"50000000"});
     ASSERT_TRUE(device.Started()) << device.Error();
@@ -381,7 +389,7 @@ TEST_F(RapiDevice, InvokeRunsInsthelpOnTheDevice) {
         DWORD outSize = 0xdeadbeef;
         BYTE* out = reinterpret_cast<BYTE*>(1);
         HRESULT hr = Rapi().CeRapiInvoke(dll.c_str(), function, static_cast<DWORD>(input.size()),
-                                         input.data(), &outSize, &out, nullptr, 0);
+                                         LocalCopy(input), &outSize, &out, nullptr, 0);
         if (out != nullptr) {
             if (reply)
                 reply->assign(reinterpret_cast<wchar_t*>(out), outSize / 2);
@@ -427,7 +435,7 @@ TEST_F(RapiDevice, InvokeRunsInsthelpOnTheDevice) {
     DWORD outSize = 0;
     BYTE* out = nullptr;
     EXPECT_EQ(E_NOTIMPL, Rapi().CeRapiInvoke(helperPath.c_str(), L"InvkFreeDiskSpace", 510,
-                                             input.data(), &outSize, &out, &stream, 0));
+                                             LocalCopy(input), &outSize, &out, &stream, 0));
     // The device does not keep the library loaded: it can be deleted now.
     EXPECT_TRUE(Rapi().CeDeleteFile(helperPath.c_str()));
     EXPECT_FALSE(testsupport::FileExists(device.StoragePath(helperPath)));
