@@ -77,6 +77,11 @@ testing::AssertionResult SameBytes(const std::string& actual, const std::string&
                                        << ", first difference at byte " << at;
 }
 
+void ExpectWorkedUpdateInstalled(const DeviceSim& device) {
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1)));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
+}
+
 } // namespace
 
 TEST(InstallationRun, WorkedRunReplacesOldCopiesAndEndsWithSuccess) {
@@ -98,8 +103,7 @@ TEST(InstallationRun, WorkedRunReplacesOldCopiesAndEndsWithSuccess) {
     EXPECT_EQ(final.barPosition, 0);
     DismissAndExpectExit(pelko, final);
 
-    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1)));
-    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
+    ExpectWorkedUpdateInstalled(device);
     EXPECT_FALSE(FileExists(device.StoragePath(Helper)));
 }
 
@@ -136,8 +140,7 @@ TEST(InstallationRun, OldCopiesLargerThanTheUpdateMakeItFitWithNoFreeSpace) {
     EXPECT_EQ(final.box.text, CopyFinished);
     DismissAndExpectExit(pelko, final);
 
-    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1)));
-    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
+    ExpectWorkedUpdateInstalled(device);
 }
 
 TEST(InstallationRun, NoDeviceIsReportedAfterThePauseAndTheConnectionWait) {
@@ -188,7 +191,7 @@ TEST(InstallationRun, OldWindowsWithActiveSyncGoesOn) {
     ASSERT_TRUE(WaitForFinalBox(pelko, final));
     EXPECT_EQ(final.box.text, CopyFinished);
     DismissAndExpectExit(pelko, final);
-    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
+    ExpectWorkedUpdateInstalled(device);
 }
 
 TEST(InstallationRun, WriteFailureInTheMiddleOfAFileLeavesNoPartialFile) {
