@@ -31,6 +31,11 @@ BOOL CopyApp::InitInstance() {
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;
+    // A worker that would not stop in time may still be inside a device call
+    // and still use the process-wide lists: end the process here, before the
+    // static destructors would pull them (and the connection) from under it.
+    if (dialog.WorkerStillRunning())
+        ::TerminateProcess(::GetCurrentProcess(), 0);
     // No message loop of our own: the process ends with the dialog.
     return FALSE;
 }

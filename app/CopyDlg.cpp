@@ -31,7 +31,7 @@ constexpr DWORD StopWaitLimitMs = 30000;
 
 CopyDlg::CopyDlg()
     : CDialog(IDD_COPY_DIALOG, nullptr), m_bytesCopied(0), m_hIcon(nullptr), m_lastPercent(-1),
-      m_pWorkerThread(nullptr) {
+      m_pWorkerThread() {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     LanguageCode = 1;
     SelectLanguage(LanguageCode);
@@ -55,11 +55,10 @@ BOOL CopyDlg::OnInitDialog() {
                    LoadMessageText(AfxGetInstanceHandle(), MessageId[MSG_WAIT_APPLYING]).c_str());
 
     // Started suspended only to keep its object before it can run and end.
-    m_pWorkerThread = AfxBeginThread(WorkerThreadProc, nullptr, THREAD_PRIORITY_NORMAL, 0,
-                                     CREATE_SUSPENDED, nullptr);
+    m_pWorkerThread.reset(AfxBeginThread(WorkerThreadProc, nullptr, THREAD_PRIORITY_NORMAL, 0,
+                                         CREATE_SUSPENDED, nullptr));
     if (m_pWorkerThread) {
         m_pWorkerThread->m_bAutoDelete = FALSE;
-        m_workerThread.reset(m_pWorkerThread);
         m_pWorkerThread->ResumeThread();
     } else {
         const std::wstring text =
@@ -92,23 +91,14 @@ HCURSOR CopyDlg::OnQueryDragIcon() {
 }
 
 void CopyDlg::OnCancel() {
-    EndOnCancel();
+    EndRun(IDCANCEL);
 }
 
 CopyDlg::~CopyDlg() {
     // A worker that would not end in time still runs its procedure, and the
     // framework reads its object when the procedure returns: leave it be.
     if (WorkerStillRunning())
-        (void)m_workerThread.release();
-}
-
-void CopyDlg::EndOnCancel() {
-    if (m_stopRequested)
-        return; // already closing
-    if (WorkerStillRunning())
-        StopWorkerThenEnd(IDCANCEL);
-    else
-        CDialog::OnCancel();
+        (void)m_pWorkerThread.release();
 }
 
 void CopyDlg::EndRun(int result) {
@@ -121,7 +111,7 @@ void CopyDlg::EndRun(int result) {
 }
 
 bool CopyDlg::WorkerStillRunning() const {
-    return m_workerThread && ::WaitForSingleObject(m_workerThread->m_hThread, 0) == WAIT_TIMEOUT;
+    return m_pWorkerThread && ::WaitForSingleObject(m_pWorkerThread->m_hThread, 0) == WAIT_TIMEOUT;
 }
 
 void CopyDlg::StopWorkerThenEnd(int result) {

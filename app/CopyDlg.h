@@ -14,6 +14,10 @@ public:
     CopyDlg();
     ~CopyDlg() override;
 
+    // True while the worker thread runs; after DoModal, true only when the
+    // window gave up waiting for a worker that would not stop.
+    bool WorkerStillRunning() const;
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -35,14 +39,12 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // The dialog's two ways of ending: the user's or the worker's cancel,
-    // and the end that the dialog itself decides (after a final box, or
-    // quietly) with the given result. While the worker still works, either
-    // asks it to stop and ends the dialog only once it has ended, so that the
-    // end of the process never cuts a device operation.
-    void EndOnCancel();
+    // Every end of the dialog: the user's or the worker's cancel (IDCANCEL),
+    // the end after a final box or a quiet end (0), a failed start (IDOK).
+    // While the worker still works, it asks the worker to stop and ends the
+    // dialog only once the worker has ended, so that the end of the process
+    // never cuts a device operation.
     void EndRun(int result);
-    bool WorkerStillRunning() const;
     void StopWorkerThenEnd(int result);
     // Handlers clear the stop request through here; once the window has
     // asked the worker to stop, the request stays.
@@ -55,11 +57,9 @@ private:
     CProgressCtrl m_progress;
     CString m_percentSuffix;
     int32_t m_lastPercent;
-    CWinThread* m_pWorkerThread;
-
     // The worker's thread object, kept (not auto-deleted) so that its handle
-    // tells when the worker has ended.
-    std::unique_ptr<CWinThread> m_workerThread;
+    // tells when the worker has ended; null when the start failed.
+    std::unique_ptr<CWinThread> m_pWorkerThread;
     bool m_stopRequested = false;
     int m_endResult = 0;
     DWORD m_stopRequestedAt = 0;

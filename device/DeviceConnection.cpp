@@ -147,7 +147,9 @@ BOOL DeviceConnection::CeDeleteFile(LPCWSTR path) {
 HRESULT DeviceConnection::CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inputSize, BYTE* input,
                                        DWORD* outputSize, BYTE** output, IRAPIStream** stream,
                                        DWORD reserved) {
-    if (!CeRapiInvokeSlot)
+    if (!CeRapiInvokeSlot) {
+        ::LocalFree(input); // handed over by the caller, as to the Remote API
         return E_FAIL;
+    }
     return CeRapiInvokeSlot(dll, function, inputSize, input, outputSize, output, stream, reserved);
 }

@@ -73,6 +73,8 @@ RunOutcome InstallationRun::Execute() {
     root_ = DeviceRoot;
     if (!device.CeCreateDirectory(root_.c_str(), nullptr))
         TraceDeviceError(L"CeCreateDirectory", root_);
+    if (StopAsked())
+        return RunOutcome::Stopped;
 
     const std::wstring helperPcPath = ProgramFolder() + L"\\insthelp.dll";
     const std::wstring helperDevicePath = root_ + L"\\insthelp.dll";

@@ -36,11 +36,16 @@ struct ProgressCase {
 
 TEST(ProgressFigures, DivideFirstThenMultiplyAndTruncate) {
     const ProgressCase cases[] = {
-        {500, 4, 0, 8},        {500, 5, 1, 10},
-        {500, 6, 1, 12},       {97, 97, 99, 1000}, // 100.0 / 97 * 97 is just below 100
-        {100, 150, 150, 1500},                     // more than was counted: shown as computed
-        {0, 10, 100, 1000},                        // nothing to copy counts as all copied
-        {0, 0, 100, 1000},     {INT64_C(5000000000), INT64_C(2500000000), 50, 500},
+        {500, 4, 0, 8},
+        {500, 5, 1, 10},
+        {500, 6, 1, 12},
+        {97, 97, 99, 1000},    // 100.0 / 97 * 97 is just below 100
+        {100, 150, 150, 1500}, // more than was counted: shown as computed
+        {0, 10, 100, 1000},    // nothing to copy counts as all copied
+        {0, 0, 100, 1000},
+        {INT64_C(5000000000), INT64_C(2500000000), 50, 500},
+        // a file that grew far beyond the sum: held at the largest int, not wrapped
+        {1, INT64_C(30000000), INT32_MAX, INT32_MAX},
     };
     for (const ProgressCase& c : cases) {
         EXPECT_EQ(c.percent, PercentCopied(c.total, c.copied)) << c.total << " " << c.copied;
