@@ -18,6 +18,14 @@ out="$pelko_root/demo-out"
 rm -rf "$out"
 mkdir -p "$out/stage/update_files" "$out/device/Mounted Volume" "$out/shots"
 winpath() { printf 'Z:%s' "$(echo "$1" | tr '/' '\\')"; }
+# The device's files as device paths, with their sizes.
+device_tree() {
+    (cd "$out/device" && find . -mindepth 1 | sort | while read -r p; do
+        local name="\\${p#./}"
+        name="${name//\//\\}"
+        if [ -d "$p" ]; then echo "  $name\\"; else printf '  %-50s %9d bytes\n' "$name" "$(stat -c %s "$p")"; fi
+    done)
+}
 
 echo "== The update (demo-out/stage/update_files)"
 python3 - "$out/stage/update_files" "$out/device/Mounted Volume" <<'PY'
@@ -73,7 +81,7 @@ for _ in $(seq 100); do [ -s "$out/port" ] && break; sleep 0.1; done
 [ -s "$out/port" ] || { echo "devicesim did not start"; cat "$out/devicesim.out"; exit 1; }
 export RAPI_DEVICE="127.0.0.1:$(tr -d '\r\n' <"$out/port")"
 echo "  listening on $RAPI_DEVICE; before the run it holds:"
-(cd "$out/device" && find . -mindepth 1 | sort | sed 's|^\./|    |')
+device_tree
 
 echo
 echo "== What the user sees"
@@ -86,10 +94,12 @@ wait "$devicesim_pid" 2>/dev/null || true
 devicesim_pid=""
 
 echo
+echo "== What the device was asked (devicesim's counters)"
+tr -d '\r' <"$out/devicesim.out" | sed -n '/counters/,$p' | sed 's/^/  /'
+
+echo
 echo "== The device afterwards (demo-out/device)"
-(cd "$out/device" && find . -mindepth 1 | sort | while read -r p; do
-    if [ -d "$p" ]; then echo "  ${p#./}\\"; else printf '  %-50s %9d bytes\n' "${p#./}" "$(stat -c %s "$p")"; fi
-done)
+device_tree
 
 echo
 echo "== Byte for byte"
