@@ -1,15 +1,11 @@
 // The progress dialog in this process, fed with status messages as the relay
 // thread would post them. The worker thread is a stub that ends at once.
-#include "app/CopyDlg.h"
-#include "app/DialogWindow.h"
 #include "app/StatusMessages.h"
 #include "scan/UpdateList.h"
+#include "tests/app/DialogOnThread.h"
 #include "tests/driver/WindowDriver.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -17,39 +13,17 @@ using driver::BoxIcon;
 
 const wchar_t* const WaitingText = L"Please wait until the changes have been applied.";
 
-// Runs a CopyDlg modally on a thread of its own, as the main thread of the
-// program would.
+// The dialog on a thread of its own, with a worker that ends at once.
 class DialogUnderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DialogWindow = nullptr;
         StopFlag = 7;
-        runner_ = std::thread([this] {
-            CopyDlg dialog;
-            result_ = dialog.DoModal();
-            ended_ = true;
-        });
-        ASSERT_TRUE(driver::WaitUntil([] { return DialogWindow != nullptr; }));
-        window_ = DialogWindow;
+        window_ = dialog_.Open();
+        ASSERT_NE(nullptr, window_);
     }
-    // Whatever a failed test left open is closed, boxes first.
-    void TearDown() override {
-        driver::WaitUntil([this] {
-            if (HWND box = driver::FindMessageBox(::GetCurrentProcessId()))
-                driver::PressOk(box);
-            else if (::IsWindow(window_))
-                driver::CloseWindow(window_);
-            return ended_.load();
-        });
-        if (runner_.joinable())
-            runner_.join();
-    }
+    void TearDown() override { dialog_.CloseWhateverIsOpen(); }
 
-    // Ends the run and returns the dialog's result.
-    INT_PTR WaitForEnd() {
-        runner_.join();
-        return result_;
-    }
+    INT_PTR WaitForEnd() { return dialog_.WaitForEnd(); }
 
     // Handled synchronously, so the window can be read right afterwards.
     void Send(UINT message, LPARAM lParam = 0) { ::SendMessageW(window_, message, 0, lParam); }
@@ -60,9 +34,7 @@ protected:
     HWND window_ = nullptr;
 
 private:
-    std::thread runner_;
-    std::atomic<bool> ended_{false};
-    INT_PTR result_ = -2;
+    DialogOnThread dialog_;
 };
 
 TEST_F(DialogUnderTest, OpensWithTheWaitingTextAndAnEmptyBar) {

@@ -2,17 +2,13 @@
 // dialog asks the worker to stop and ends only once it has ended (or after
 // the time-out for a hung device call). The worker is a stub whose end the
 // test decides.
-#include "app/CopyDlg.h"
-#include "app/DialogWindow.h"
 #include "app/StatusMessages.h"
 #include "scan/UpdateList.h"
 #include "tests/app/ControlledWorker.h"
+#include "tests/app/DialogOnThread.h"
 #include "tests/driver/WindowDriver.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -27,56 +23,36 @@ int32_t Elapsed(DWORD from, DWORD to) {
     return static_cast<int32_t>(to - from);
 }
 
-// Runs a CopyDlg modally on a thread of its own, as the main thread of the
-// program would, with a worker that ends as the test says.
+// The dialog on a thread of its own, with a worker that ends as the test
+// says.
 class StopWhileWorking : public ::testing::Test {
 protected:
     void Open(Ending ending) {
-        DialogWindow = nullptr;
         StopFlag = 0;
         TotalBytes = 100;
         controlled_worker::Prepare(ending);
-        runner_ = std::thread([this] {
-            CopyDlg dialog;
-            result_ = dialog.DoModal();
-            endedAt_ = ::GetTickCount();
-            ended_ = true;
-        });
-        ASSERT_TRUE(driver::WaitUntil([] { return DialogWindow != nullptr; }));
-        window_ = DialogWindow;
+        window_ = dialog_.Open();
+        ASSERT_NE(nullptr, window_);
         ASSERT_TRUE(controlled_worker::WaitUntilStarted(driver::DefaultTimeoutMs));
     }
 
-    // Whatever a failed test left open is closed, boxes first, and the
-    // worker thread is let go before the next test starts another.
+    // The worker thread is let go before the next test starts another.
     void TearDown() override {
         controlled_worker::Release();
-        if (runner_.joinable()) {
-            driver::WaitUntil([this] {
-                if (HWND box = driver::FindMessageBox(::GetCurrentProcessId()))
-                    driver::PressOk(box);
-                else if (::IsWindow(window_))
-                    driver::CloseWindow(window_);
-                return ended_.load();
-            });
-            runner_.join();
-        }
+        dialog_.CloseWhateverIsOpen();
         EXPECT_TRUE(controlled_worker::WaitForThreadEnd(driver::DefaultTimeoutMs));
     }
 
-    bool Ended() const { return ended_; }
+    bool Ended() const { return dialog_.Ended(); }
 
     // Waits for the dialog's end and returns its result (-2: it did not end).
     INT_PTR WaitForEnd(DWORD timeoutMs = driver::DefaultTimeoutMs) {
-        if (!driver::WaitUntil([this] { return ended_.load(); }, timeoutMs))
-            return -2;
-        runner_.join();
-        return result_;
+        return dialog_.WaitForEnd(timeoutMs);
     }
 
     // The window is still up a while after whatever was posted to it.
     void ExpectStillWaiting() {
-        EXPECT_FALSE(driver::WaitUntil([this] { return ended_.load(); }, SettleMs))
+        EXPECT_FALSE(driver::WaitUntil([this] { return Ended(); }, SettleMs))
             << "the window waits for the worker";
         EXPECT_TRUE(::IsWindow(window_));
         EXPECT_EQ(1, StopFlag);
@@ -86,20 +62,17 @@ protected:
     // The dialog ended after the worker's return, and promptly after it.
     void ExpectEndedPromptlyAfterTheWorker() {
         ASSERT_TRUE(controlled_worker::Returned());
-        const int32_t afterReturn = Elapsed(controlled_worker::ReturnedAt(), endedAt_);
+        const int32_t afterReturn = Elapsed(controlled_worker::ReturnedAt(), EndedAt());
         EXPECT_GE(afterReturn, 0);
         EXPECT_LT(afterReturn, PromptMs);
     }
 
-    DWORD EndedAt() const { return endedAt_; }
+    DWORD EndedAt() const { return dialog_.EndedAt(); }
 
     HWND window_ = nullptr;
 
 private:
-    std::thread runner_;
-    std::atomic<bool> ended_{false};
-    std::atomic<DWORD> endedAt_{0};
-    INT_PTR result_ = -2;
+    DialogOnThread dialog_;
 };
 
 // Closes the window; false when the close could not be delivered.
