@@ -71,82 +71,80 @@ protected:
     volatile uint8_t stop = 0;
 };
 
-struct ShortWriteCase {
+// A copy of three blocks of 1000 bytes that the script breaks off in one of
+// them.
+struct BlockCase {
     const char* name;
-    DWORD shortWriteAt; // of three blocks of 1000 bytes
+    DWORD block; // 1 to 3
 };
 
-std::ostream& operator<<(std::ostream& out, const ShortWriteCase& c) {
+std::ostream& operator<<(std::ostream& out, const BlockCase& c) {
     return out << c.name;
 }
 
-class ShortWriteTest : public ScriptedDeviceTest,
-                       public ::testing::WithParamInterface<ShortWriteCase> {};
+const BlockCase MiddleAndLastBlock[] = {{"MiddleBlock", 2}, {"LastBlock", 3}};
+
+std::string BlockName(const ::testing::TestParamInfo<BlockCase>& info) {
+    return info.param.name;
+}
+
+class BrokenOffCopyTest : public ScriptedDeviceTest,
+                          public ::testing::WithParamInterface<BlockCase> {
+protected:
+    // Copies the three blocks, which the script breaks off in GetParam().block:
+    // the copy fails, that many blocks are reported and written, then
+    // `ending`; the partial device file is deleted and none is left open.
+    void CopyBrokenOff(UINT ending, MessageRecorder& recorder,
+                       std::vector<PostedMessage>& messages) {
+        const DWORD block = GetParam().block;
+        const std::wstring source = Source(3000);
+        ASSERT_TRUE(recorder.Start());
+
+        TransferEngine engine;
+        EXPECT_FALSE(engine.CopyFileToDevice(source, kTarget, 1000, recorder.ThreadId(), &stop));
+
+        messages = recorder.Finish();
+        std::vector<UINT> expected(block, UM_BLOCK_COPIED);
+        expected.push_back(ending);
+        EXPECT_EQ(expected, Ids(messages));
+        EXPECT_EQ(block, writes());
+        EXPECT_EQ(kTarget + L"\n", Deleted());
+        EXPECT_EQ(0, openFiles());
+    }
+};
+
+class ShortWriteTest : public BrokenOffCopyTest {};
 
 // A write that takes fewer bytes than it was given loses data: the copy is
 // abandoned like after a failed write, in a middle block and in the last one.
 TEST_P(ShortWriteTest, CountsAsAFailedWrite) {
-    const ShortWriteCase& c = GetParam();
-    reset(S_OK, c.shortWriteAt);
-    const std::wstring source = Source(3000);
+    const DWORD block = GetParam().block;
+    reset(S_OK, block);
     MessageRecorder recorder;
-    ASSERT_TRUE(recorder.Start());
-
-    TransferEngine engine;
-    EXPECT_FALSE(engine.CopyFileToDevice(source, kTarget, 1000, recorder.ThreadId(), &stop));
-
-    const auto messages = recorder.Finish();
+    std::vector<PostedMessage> messages;
+    ASSERT_NO_FATAL_FAILURE(CopyBrokenOff(UM_COPY_FAILED, recorder, messages));
     ASSERT_TRUE(recorder.Finished());
-    std::vector<UINT> expected(c.shortWriteAt, UM_BLOCK_COPIED);
-    expected.push_back(UM_COPY_FAILED);
-    EXPECT_EQ(expected, Ids(messages));
-    EXPECT_EQ(1000, messages[c.shortWriteAt - 1].lParam);
-    EXPECT_EQ(c.shortWriteAt, writes());
-    EXPECT_EQ(kTarget + L"\n", Deleted());
-    EXPECT_EQ(0, openFiles());
+    ASSERT_GE(messages.size(), block);
+    EXPECT_EQ(1000, messages[block - 1].lParam);
 }
 
-INSTANTIATE_TEST_SUITE_P(Blocks, ShortWriteTest,
-                         ::testing::Values(ShortWriteCase{"MiddleBlock", 2},
-                                           ShortWriteCase{"LastBlock", 3}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Blocks, ShortWriteTest, ::testing::ValuesIn(MiddleAndLastBlock),
+                         BlockName);
 
-struct StopCase {
-    const char* name;
-    DWORD stopAtWrite; // of three blocks of 1000 bytes
-};
-
-std::ostream& operator<<(std::ostream& out, const StopCase& c) {
-    return out << c.name;
-}
-
-class StopWhileWritingTest : public ScriptedDeviceTest,
-                             public ::testing::WithParamInterface<StopCase> {};
+class StopWhileWritingTest : public BrokenOffCopyTest {};
 
 // A stop asked for while a block is written is seen after that block has been
 // reported; in the last block too, so that a stopped copy never counts as
 // complete.
 TEST_P(StopWhileWritingTest, AbandonsTheFileAfterThatBlock) {
-    const StopCase& c = GetParam();
-    stopAt(&stop, c.stopAtWrite, FALSE);
-    const std::wstring source = Source(3000);
+    stopAt(&stop, GetParam().block, FALSE);
     MessageRecorder recorder;
-    ASSERT_TRUE(recorder.Start());
-
-    TransferEngine engine;
-    EXPECT_FALSE(engine.CopyFileToDevice(source, kTarget, 1000, recorder.ThreadId(), &stop));
-
-    std::vector<UINT> expected(c.stopAtWrite, UM_BLOCK_COPIED);
-    expected.push_back(UM_COPY_STOPPED);
-    EXPECT_EQ(expected, Ids(recorder.Finish()));
-    EXPECT_EQ(c.stopAtWrite, writes());
-    EXPECT_EQ(kTarget + L"\n", Deleted());
-    EXPECT_EQ(0, openFiles());
+    std::vector<PostedMessage> messages;
+    CopyBrokenOff(UM_COPY_STOPPED, recorder, messages);
 }
 
-INSTANTIATE_TEST_SUITE_P(Blocks, StopWhileWritingTest,
-                         ::testing::Values(StopCase{"MiddleBlock", 2}, StopCase{"LastBlock", 3}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Blocks, StopWhileWritingTest, ::testing::ValuesIn(MiddleAndLastBlock),
+                         BlockName);
 
 struct RefusalCase {
     const char* name;
