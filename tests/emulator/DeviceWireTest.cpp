@@ -10,6 +10,7 @@
 
 #include "emulator/link/LinkProtocol.h"
 #include "emulator/link/LinkSocket.h"
+#include "tests/emulator/LoopbackSocket.h"
 #include "tests/support/DeviceSim.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/TempDir.h"
@@ -106,20 +107,12 @@ TEST(LinkReader, RejectsOverlongStringsEmbeddedZerosAndHugeCounts) {
 class RawLink {
 public:
     explicit RawLink(unsigned port) {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<u_short>(port));
+        socket_ = NewTcpSocket();
+        sockaddr_in a = LoopbackAddress(port);
         connected_ = connect(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
         link::SetTimeouts(socket_, 10000);
     }
-    ~RawLink() {
-        closesocket(socket_);
-        WSACleanup();
-    }
+    ~RawLink() { closesocket(socket_); }
     bool Connected() const { return connected_; }
     bool Hello() {
         std::vector<uint8_t> answer;
@@ -153,6 +146,7 @@ public:
     }
 
 private:
+    WinsockInUse winsock_; // outlives the socket
     SOCKET socket_ = INVALID_SOCKET;
     bool connected_ = false;
 };

@@ -12,6 +12,7 @@
 
 #include "emulator/link/LinkProtocol.h"
 #include "emulator/link/LinkSocket.h"
+#include "tests/emulator/LoopbackSocket.h"
 #include "tests/emulator/RapiBinding.h"
 #include "tests/support/DeviceSim.h"
 #include "tests/support/FileTree.h"
@@ -458,12 +459,8 @@ public:
     enum class Fault { Silent, WrongOperation, TruncatedAnswer, OversizedAnswer };
 
     explicit MisbehavingDevice(Fault fault) : fault_(fault) {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listener_ = NewTcpSocket();
+        sockaddr_in a = LoopbackAddress();
         int length = sizeof a;
         bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
         listen(listener_, 4);
@@ -480,7 +477,6 @@ public:
         closesocket(listener_);
         if (client_ != INVALID_SOCKET)
             closesocket(client_);
-        WSACleanup();
     }
 
 private:
@@ -528,6 +524,7 @@ private:
         }
     }
 
+    WinsockInUse winsock_; // outlives the sockets
     Fault fault_;
     std::atomic<bool> stop_{false};
     SOCKET listener_ = INVALID_SOCKET;
