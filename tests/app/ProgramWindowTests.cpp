@@ -1,5 +1,6 @@
 // pelko.exe as a person sees it: one small window titled "pelko" with the
 // waiting text above an empty bar, which Esc and the close box both end.
+#include "tests/app/CloseWays.h"
 #include "tests/driver/WindowDriver.h"
 
 #include <gtest/gtest.h>
@@ -58,12 +59,7 @@ TEST_F(Program, ShowsOneWindowWithTheWaitingTextAndAnEmptyBar) {
     EXPECT_TRUE(process_.Running());
 }
 
-struct EndCase {
-    const char* name;
-    bool (*close)(HWND);
-};
-
-class ProgramEnd : public Program, public ::testing::WithParamInterface<EndCase> {};
+class ProgramEnd : public Program, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(ProgramEnd, EndsTheProcessWithTheWindow) {
     ASSERT_TRUE(GetParam().close(window_));
@@ -73,12 +69,6 @@ TEST_P(ProgramEnd, EndsTheProcessWithTheWindow) {
     EXPECT_EQ(nullptr, driver::FindProgressWindow(process_.id()));
 }
 
-const EndCase EndCases[] = {
-    {"Escape", &driver::SendEscape},
-    {"CloseBox", &driver::CloseWindow},
-};
-
-INSTANTIATE_TEST_SUITE_P(Ways, ProgramEnd, ::testing::ValuesIn(EndCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, ProgramEnd, ::testing::ValuesIn(CloseWays), CloseWayName);
 
 } // namespace

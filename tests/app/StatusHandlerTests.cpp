@@ -2,6 +2,7 @@
 // thread would post them. The worker thread is a stub that ends at once.
 #include "app/StatusMessages.h"
 #include "scan/UpdateList.h"
+#include "tests/app/CloseWays.h"
 #include "tests/app/DialogOnThread.h"
 #include "tests/driver/WindowDriver.h"
 
@@ -170,24 +171,13 @@ TEST_F(DialogUnderTest, ProgressCountRestartsAfterAllCopied) {
     EXPECT_EQ(0, WaitForEnd());
 }
 
-struct CloseCase {
-    const char* name;
-    bool (*close)(HWND);
-};
-
-class UserCloses : public DialogUnderTest, public ::testing::WithParamInterface<CloseCase> {};
+class UserCloses : public DialogUnderTest, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(UserCloses, EndsTheDialogWithCancel) {
     ASSERT_TRUE(GetParam().close(window_));
     EXPECT_EQ(IDCANCEL, WaitForEnd());
 }
 
-const CloseCase CloseCases[] = {
-    {"CloseBox", &driver::CloseWindow},
-    {"Escape", &driver::SendEscape},
-};
-
-INSTANTIATE_TEST_SUITE_P(Ways, UserCloses, ::testing::ValuesIn(CloseCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, UserCloses, ::testing::ValuesIn(CloseWays), CloseWayName);
 
 } // namespace

@@ -4,6 +4,7 @@
 // test decides.
 #include "app/StatusMessages.h"
 #include "scan/UpdateList.h"
+#include "tests/app/CloseWays.h"
 #include "tests/app/ControlledWorker.h"
 #include "tests/app/DialogOnThread.h"
 #include "tests/driver/WindowDriver.h"
@@ -193,21 +194,19 @@ const FinalBoxCase FinalBoxCases[] = {
 INSTANTIATE_TEST_SUITE_P(Messages, FinalBoxWhileWorking, ::testing::ValuesIn(FinalBoxCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class CloseAfterWorker : public StopWhileWorking,
-                         public ::testing::WithParamInterface<CloseCase> {};
+class CloseAfterWorker : public StopWhileWorking, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(CloseAfterWorker, EndsTheDialogAtOnceWithoutAStop) {
     Open(Ending::AtOnce);
     ASSERT_TRUE(controlled_worker::WaitForThreadEnd(driver::DefaultTimeoutMs));
     const DWORD closedAt = ::GetTickCount();
-    ASSERT_TRUE(GetParam().first(window_));
+    ASSERT_TRUE(GetParam().close(window_));
     EXPECT_EQ(IDCANCEL, WaitForEnd());
     EXPECT_LT(Elapsed(closedAt, EndedAt()), PromptMs);
     EXPECT_EQ(0, StopFlag);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, CloseAfterWorker, ::testing::ValuesIn(CloseCases, CloseCases + 2),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, CloseAfterWorker, ::testing::ValuesIn(CloseWays), CloseWayName);
 
 TEST_F(StopWhileWorking, WorkerThatClosesTheWindowItselfEndsItAtOnce) {
     Open(Ending::PostCloseThenEnd);
