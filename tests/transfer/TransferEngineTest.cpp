@@ -114,6 +114,22 @@ protected:
 
     std::wstring OnDevice(const std::wstring& target) { return device->StoragePath(target); }
 
+    // Copies one file with a recorder standing in for the relay thread: the
+    // copy returns `result` and posts exactly `messages`. The last error is
+    // spoilt first, so an error code reported must be the copy's own.
+    void ExpectCopy(const std::wstring& source, const std::wstring& target, uint32_t blockSize,
+                    bool result, const std::vector<Expected>& messages) {
+        MessageRecorder recorder;
+        ASSERT_TRUE(recorder.Start());
+
+        TransferEngine engine;
+        ::SetLastError(0xdeadbeef);
+        EXPECT_EQ(result,
+                  engine.CopyFileToDevice(source, target, blockSize, recorder.ThreadId(), &stop));
+
+        EXPECT_EQ("", Differences(recorder.Finish(), messages));
+    }
+
     testsupport::TempDir pc{L"pelko-xfer"};
     std::unique_ptr<DeviceSim> device;
     volatile uint8_t stop = 0;
@@ -229,15 +245,8 @@ TEST_P(StopOnEntryTest, StopsBeforeTheFirstBlock) {
     const std::wstring target = kRoot + L"\\stopped.bin";
     ASSERT_TRUE(WriteFileBytes(OnDevice(target), "an older file"));
     const std::wstring source = Source(L"source.bin", PatternBytes(c.size, 5));
-    MessageRecorder recorder;
-    ASSERT_TRUE(recorder.Start());
     stop = 1;
-
-    TransferEngine engine;
-    EXPECT_EQ(c.result,
-              engine.CopyFileToDevice(source, target, kBatchBlock, recorder.ThreadId(), &stop));
-
-    EXPECT_EQ("", Differences(recorder.Finish(), c.messages));
+    ExpectCopy(source, target, kBatchBlock, c.result, c.messages);
     EXPECT_EQ(c.deviceFileStays, FileExists(OnDevice(target)));
     if (c.deviceFileStays) {
         EXPECT_EQ("", ReadFileBytes(OnDevice(target)));
@@ -257,15 +266,7 @@ TEST_F(DeviceCopyTest, MissingSourceIsReportedAndLeavesTheDeviceAlone) {
     const std::wstring target = kRoot + L"\\kept.bin";
     ASSERT_TRUE(WriteFileBytes(OnDevice(target), "kept"));
     const auto before = testsupport::ListTree(device->Storage());
-    MessageRecorder recorder;
-    ASSERT_TRUE(recorder.Start());
-
-    TransferEngine engine;
-    ::SetLastError(0xdeadbeef);
-    EXPECT_FALSE(engine.CopyFileToDevice(pc / L"missing.bin", target, kBatchBlock,
-                                         recorder.ThreadId(), &stop));
-
-    EXPECT_EQ("", Differences(recorder.Finish(), {CopyFailed(ERROR_FILE_NOT_FOUND)}));
+    ExpectCopy(pc / L"missing.bin", target, kBatchBlock, false, {CopyFailed(ERROR_FILE_NOT_FOUND)});
     EXPECT_EQ(before, testsupport::ListTree(device->Storage()));
     EXPECT_EQ("kept", ReadFileBytes(OnDevice(target)));
     EXPECT_EQ(std::string::npos, device->LogText().find("kept.bin")) << device->LogText();
@@ -276,14 +277,8 @@ TEST_F(DeviceCopyTest, MissingSourceIsReportedAndLeavesTheDeviceAlone) {
 TEST_F(DeviceCopyTest, TargetThatCannotBeCreatedIsReported) {
     StartDevice();
     const std::wstring target = kRoot + L"\\no such folder\\file.bin";
-    MessageRecorder recorder;
-    ASSERT_TRUE(recorder.Start());
-
-    TransferEngine engine;
-    EXPECT_FALSE(engine.CopyFileToDevice(Source(L"source.bin", PatternBytes(100, 2)), target,
-                                         kBatchBlock, recorder.ThreadId(), &stop));
-
-    EXPECT_EQ("", Differences(recorder.Finish(), {CopyFailed()}));
+    ExpectCopy(Source(L"source.bin", PatternBytes(100, 2)), target, kBatchBlock, false,
+               {CopyFailed()});
     EXPECT_FALSE(testsupport::FolderExists(OnDevice(kRoot + L"\\no such folder")));
 }
 
@@ -309,13 +304,7 @@ TEST_P(WriteFailureTest, DeletesThePartialFileAndReportsTheFailure) {
     StartDevice(c.deviceOptions);
     const std::wstring target = kRoot + L"\\failed.bin";
     const std::wstring source = Source(L"source.bin", PatternBytes(3000, 6));
-    MessageRecorder recorder;
-    ASSERT_TRUE(recorder.Start());
-
-    TransferEngine engine;
-    EXPECT_FALSE(engine.CopyFileToDevice(source, target, 1000, recorder.ThreadId(), &stop));
-
-    EXPECT_EQ("", Differences(recorder.Finish(), c.messages));
+    ExpectCopy(source, target, 1000, false, c.messages);
     EXPECT_FALSE(FileExists(OnDevice(target)));
 }
 
@@ -341,13 +330,7 @@ TEST_F(DeviceCopyTest, LinkDropFailsTheCopy) {
     StartDevice({L"--drop-after", L"1500"});
     const std::wstring target = kRoot + L"\\dropped.bin";
     const std::wstring source = Source(L"source.bin", PatternBytes(3000, 8));
-    MessageRecorder recorder;
-    ASSERT_TRUE(recorder.Start());
-
-    TransferEngine engine;
-    EXPECT_FALSE(engine.CopyFileToDevice(source, target, 1000, recorder.ThreadId(), &stop));
-
-    EXPECT_EQ("", Differences(recorder.Finish(), {Block(33, 1000), Block(66, 1000), CopyFailed()}));
+    ExpectCopy(source, target, 1000, false, {Block(33, 1000), Block(66, 1000), CopyFailed()});
 }
 
 // ---- Lists ----
