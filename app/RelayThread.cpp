@@ -1,18 +1,19 @@
 #include "app/RelayThread.h"
 
 #include "app/StatusMessages.h"
+#include "framework/CriticalSection.h"
 #include "framework/UniqueResource.h"
 
 namespace {
 
-// Set by a starting relay thread once its queue exists. One start at a time
-// waits for it.
-HANDLE QueueReadyEvent() {
-    static UniqueHandle event(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    return event.get();
-}
-
-SRWLOCK startLock = SRWLOCK_INIT;
+// A starting relay thread sets `queueReady` once its queue exists; one start
+// at a time waits for it. Built before the program's main code runs, so no
+// start can find it half made.
+struct RelayStartGate {
+    CCriticalSection lock;
+    UniqueHandle queueReady{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+};
+RelayStartGate startGate;
 
 } // namespace
 
@@ -21,7 +22,7 @@ DWORD WINAPI RelayThreadProc(LPVOID dialogWindow) {
     MSG message{};
     // The first call of a message function creates the thread's queue.
     ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-    ::SetEvent(QueueReadyEvent());
+    ::SetEvent(startGate.queueReady.get());
     for (;;) {
         if (::GetMessageW(&message, nullptr, 0, 0) == -1)
             return 0;
@@ -33,10 +34,10 @@ DWORD WINAPI RelayThreadProc(LPVOID dialogWindow) {
 
 bool StartRelayThread(HWND dialogWindow, DWORD* threadId) {
     *threadId = 0;
-    HANDLE ready = QueueReadyEvent();
+    const HANDLE ready = startGate.queueReady.get();
     if (!ready)
         return false;
-    ::AcquireSRWLockExclusive(&startLock);
+    CSingleLock oneStartAtATime(startGate.lock);
     ::ResetEvent(ready);
     DWORD id = 0;
     UniqueHandle thread(::CreateThread(nullptr, 0, &RelayThreadProc, dialogWindow, 0, &id));
@@ -45,7 +46,6 @@ bool StartRelayThread(HWND dialogWindow, DWORD* threadId) {
         const HANDLE waitFor[] = {ready, thread.get()};
         started = ::WaitForMultipleObjects(2, waitFor, FALSE, INFINITE) == WAIT_OBJECT_0;
     }
-    ::ReleaseSRWLockExclusive(&startLock);
     if (started)
         *threadId = id;
     return started;

@@ -20,10 +20,18 @@ PELKO_SHIPPED_BUILD="$pelko_root/build-i686"
 configure_and_build() {
     local dir=$1 arch=$2
     shift 2
+    # A build made with another toolchain file is configured afresh.
+    local toolchain="$pelko_root/cmake/toolchain-mingw.cmake"
+    local stamp
+    stamp=$(sha256sum "$toolchain" | cut -d' ' -f1)
+    if [ -f "$dir/CMakeCache.txt" ] && [ "$(cat "$dir/toolchain.stamp" 2>/dev/null)" != "$stamp" ]; then
+        rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles" "$dir/build.ninja"
+    fi
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$pelko_root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$pelko_root/cmake/toolchain-mingw.cmake" \
             -DPELKO_ARCH="$arch" -DPELKO_SHIPPED_DIR="$PELKO_SHIPPED_BUILD/bin" >/dev/null
+        echo "$stamp" >"$dir/toolchain.stamp"
     fi
     cmake --build "$dir" -- "$@"
 }

@@ -5,8 +5,8 @@ set -euo pipefail
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
-have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev)
-have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+have i686-w64-mingw32-g++-win32 || need+=(g++-mingw-w64-i686-win32 mingw-w64-i686-dev)
+have x86_64-w64-mingw32-g++-win32 || need+=(g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)
 [ -x /usr/lib/wine/wine ] || need+=(wine32:i386)
 have Xvfb || need+=(xvfb)

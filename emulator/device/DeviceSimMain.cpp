@@ -7,13 +7,13 @@
 
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "emulator/device/DeviceOptions.h"
 #include "emulator/device/DeviceSession.h"
 #include "emulator/device/DeviceStats.h"
 #include "emulator/device/DeviceStorage.h"
 #include "emulator/link/Utf8.h"
+#include "framework/JoinableThread.h"
 
 namespace {
 
@@ -113,10 +113,10 @@ int wmain(int argc, wchar_t** argv) {
             continue;
         }
         uint32_t id = nextId++;
-        std::thread([client, id]() {
+        JoinableThread([client, id]() {
             DeviceSession session(client, id, options);
             session.Run();
             closesocket(client);
-        }).detach();
+        }).Detach();
     }
 }

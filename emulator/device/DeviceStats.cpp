@@ -10,7 +10,7 @@ bool DeviceStats::OpenLog(const std::wstring& path) {
 void DeviceStats::Log(const std::string& line) {
     if (log_ == nullptr)
         return;
-    std::lock_guard<std::mutex> lock(logLock_);
+    CSingleLock lock(logLock_);
     SYSTEMTIME t;
     GetSystemTime(&t);
     fprintf(log_, "%02u:%02u:%02u.%03u %s\n", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,

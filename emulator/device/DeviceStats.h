@@ -4,10 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "emulator/link/LinkProtocol.h"
+#include "framework/CriticalSection.h"
 
 class DeviceStats {
 public:
@@ -24,7 +24,7 @@ public:
     std::string Summary();
 
 private:
-    std::mutex logLock_;
+    CCriticalSection logLock_;
     FILE* log_ = nullptr;
 };
 

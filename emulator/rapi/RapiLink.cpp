@@ -69,21 +69,18 @@ void RapiLink::SetLastError(DWORD error) {
 HRESULT RapiLink::InitEx(RAPIINIT* init) {
     if (init == nullptr)
         return E_INVALIDARG;
-    std::lock_guard<std::mutex> state(stateLock_);
+    CSingleLock state(stateLock_);
     if (initialised_)
         return CO_E_ALREADYINITIALIZED;
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
         return E_FAIL;
     winsockStarted_ = true;
-    initEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (initEvent_ == nullptr || stopEvent_ == nullptr) {
-        if (initEvent_)
-            CloseHandle(initEvent_);
-        if (stopEvent_)
-            CloseHandle(stopEvent_);
-        initEvent_ = stopEvent_ = nullptr;
+    initEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!initEvent_ || !stopEvent_ || !exchangeLock_) {
+        initEvent_.reset();
+        stopEvent_.reset();
         WSACleanup();
         winsockStarted_ = false;
         return E_FAIL;
@@ -92,40 +89,39 @@ HRESULT RapiLink::InitEx(RAPIINIT* init) {
     unsigned short port = 0;
     DeviceAddress(host, port);
     timeoutMs_ = TimeoutFromEnvironment();
-    init->heRapiInit = initEvent_;
+    init->heRapiInit = initEvent_.get();
     init->hrRapiInit = E_PENDING;
     lastError_ = LinkLostError;
     rapiError_ = HRESULT_FROM_WIN32(LinkLostError);
     initialised_ = true;
-    connector_ = std::thread(&RapiLink::Connector, this, host, port, init);
+    connector_ = JoinableThread([this, host, port, init] { Connector(host, port, init); });
     return S_OK;
 }
 
 HRESULT RapiLink::Uninit() {
-    std::lock_guard<std::mutex> state(stateLock_);
+    CSingleLock state(stateLock_);
     if (!initialised_)
         return E_FAIL;
-    SetEvent(stopEvent_);
+    SetEvent(stopEvent_.get());
     {
         // Wakes a connector waiting for a handshake and an exchange waiting
         // for an answer.
-        std::lock_guard<std::mutex> sockets(socketLock_);
+        CSingleLock sockets(socketLock_);
         if (pending_ != INVALID_SOCKET)
             shutdown(pending_, SD_BOTH);
         if (socket_ != INVALID_SOCKET)
             shutdown(socket_, SD_BOTH);
     }
-    if (connector_.joinable())
-        connector_.join();
+    connector_.Join();
     // An exchange under way ends within its time-out once the socket is shut
-    // down; if its thread was ended while holding the lock, go on regardless.
-    bool locked = exchangeLock_.try_lock_for(std::chrono::milliseconds(timeoutMs_ + 5000));
+    // down; if its thread was ended while holding the lock, go on regardless
+    // (the wait then reports the abandoned mutex as ours).
+    const DWORD waited = WaitForSingleObject(exchangeLock_.get(), timeoutMs_ + 5000);
     CloseLink();
-    if (locked)
-        exchangeLock_.unlock();
-    CloseHandle(initEvent_);
-    CloseHandle(stopEvent_);
-    initEvent_ = stopEvent_ = nullptr;
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        ReleaseMutex(exchangeLock_.get());
+    initEvent_.reset();
+    stopEvent_.reset();
     if (winsockStarted_)
         WSACleanup();
     winsockStarted_ = false;
@@ -136,7 +132,7 @@ HRESULT RapiLink::Uninit() {
 }
 
 bool RapiLink::Stopping() const {
-    return WaitForSingleObject(stopEvent_, 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(stopEvent_.get(), 0) == WAIT_OBJECT_0;
 }
 
 void RapiLink::Connector(std::string host, unsigned short port, RAPIINIT* init) {
@@ -144,11 +140,11 @@ void RapiLink::Connector(std::string host, unsigned short port, RAPIINIT* init) 
         SOCKET s = TryConnect(host, port);
         if (s != INVALID_SOCKET) {
             {
-                std::lock_guard<std::mutex> sockets(socketLock_);
+                CSingleLock sockets(socketLock_);
                 pending_ = s;
             }
             bool ok = !Stopping() && Handshake(s);
-            std::lock_guard<std::mutex> sockets(socketLock_);
+            CSingleLock sockets(socketLock_);
             pending_ = INVALID_SOCKET;
             if (ok && !Stopping()) {
                 link::SetTimeouts(s, timeoutMs_);
@@ -156,13 +152,13 @@ void RapiLink::Connector(std::string host, unsigned short port, RAPIINIT* init) 
                 lastError_ = 0;
                 rapiError_ = S_OK;
                 init->hrRapiInit = S_OK;
-                SetEvent(initEvent_);
+                SetEvent(initEvent_.get());
                 return;
             }
             closesocket(s);
         }
         // No device yet: keep trying until one answers or Uninit stops us.
-        WaitForSingleObject(stopEvent_, RetryPauseMs);
+        WaitForSingleObject(stopEvent_.get(), RetryPauseMs);
     }
 }
 
@@ -231,7 +227,7 @@ bool RapiLink::Handshake(SOCKET s) {
 }
 
 void RapiLink::CloseLink() {
-    std::lock_guard<std::mutex> sockets(socketLock_);
+    CSingleLock sockets(socketLock_);
     if (socket_ != INVALID_SOCKET) {
         closesocket(socket_);
         socket_ = INVALID_SOCKET;
@@ -239,10 +235,20 @@ void RapiLink::CloseLink() {
 }
 
 bool RapiLink::Exchange(const link::Writer& request, uint32_t& result, std::vector<uint8_t>& out) {
-    std::lock_guard<std::timed_mutex> exchange(exchangeLock_);
+    // A thread that ended while holding the lock leaves it abandoned; the
+    // next exchange takes it over.
+    const DWORD waited = WaitForSingleObject(exchangeLock_.get(), INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        SetLastError(LinkLostError);
+        return false;
+    }
+    struct Release {
+        HANDLE mutex;
+        ~Release() { ReleaseMutex(mutex); }
+    } release{exchangeLock_.get()};
     SOCKET s;
     {
-        std::lock_guard<std::mutex> sockets(socketLock_);
+        CSingleLock sockets(socketLock_);
         s = socket_;
     }
     if (s == INVALID_SOCKET) {

@@ -6,15 +6,15 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "device/RapiTypes.h"
 #include "emulator/link/LinkProtocol.h"
+#include "framework/CriticalSection.h"
+#include "framework/JoinableThread.h"
+#include "framework/UniqueResource.h"
 
 // The code that CeGetLastError reports, and CeRapiGetError as an HRESULT,
 // while no link is up or after it broke.
@@ -44,14 +44,16 @@ private:
     void CloseLink();
     bool Stopping() const;
 
-    std::mutex stateLock_;          // init and uninit
-    std::timed_mutex exchangeLock_; // one exchange at a time
-    std::mutex socketLock_;         // the socket values, never held across I/O
+    CCriticalSection stateLock_; // init and uninit
+    // One exchange at a time; a kernel mutex, so that Uninit can give up
+    // waiting for an exchange whose thread has gone.
+    UniqueHandle exchangeLock_{::CreateMutexW(nullptr, FALSE, nullptr)};
+    CCriticalSection socketLock_; // the socket values, never held across I/O
     bool initialised_ = false;
     bool winsockStarted_ = false;
-    HANDLE initEvent_ = nullptr;
-    HANDLE stopEvent_ = nullptr;
-    std::thread connector_;
+    UniqueHandle initEvent_;
+    UniqueHandle stopEvent_;
+    JoinableThread connector_;
     SOCKET socket_ = INVALID_SOCKET;  // the link once the handshake passed
     SOCKET pending_ = INVALID_SOCKET; // the connector's socket before that
     DWORD timeoutMs_ = 10000;

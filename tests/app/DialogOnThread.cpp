@@ -5,7 +5,7 @@
 
 HWND DialogOnThread::Open() {
     DialogWindow = nullptr;
-    runner_ = std::thread([this] {
+    runner_ = JoinableThread([this] {
         CopyDlg dialog;
         result_ = dialog.DoModal();
         endedAt_ = ::GetTickCount();
@@ -19,12 +19,12 @@ HWND DialogOnThread::Open() {
 INT_PTR DialogOnThread::WaitForEnd(DWORD timeoutMs) {
     if (!driver::WaitUntil([this] { return ended_.load(); }, timeoutMs))
         return -2;
-    runner_.join();
+    runner_.Join();
     return result_;
 }
 
 void DialogOnThread::CloseWhateverIsOpen() {
-    if (!runner_.joinable())
+    if (!runner_.Joinable())
         return;
     driver::WaitUntil([this] {
         if (HWND box = driver::FindMessageBox(::GetCurrentProcessId()))
@@ -33,5 +33,5 @@ void DialogOnThread::CloseWhateverIsOpen() {
             driver::CloseWindow(window_);
         return ended_.load();
     });
-    runner_.join();
+    runner_.Join();
 }

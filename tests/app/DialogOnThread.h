@@ -5,8 +5,9 @@
 
 #include "tests/driver/WindowDriver.h"
 
+#include "framework/JoinableThread.h"
+
 #include <atomic>
-#include <thread>
 
 class DialogOnThread {
 public:
@@ -32,7 +33,7 @@ public:
 
 private:
     HWND window_ = nullptr;
-    std::thread runner_;
+    JoinableThread runner_;
     std::atomic<bool> ended_{false};
     std::atomic<DWORD> endedAt_{0};
     INT_PTR result_ = -2;

@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include "framework/JoinableThread.h"
 
 namespace {
 
 TEST(WorkerStartFails, ShowsTheErrorBoxWithoutOwnerAndEndsWithOk) {
     DialogWindow = nullptr;
     INT_PTR result = -2;
-    std::thread runner([&] {
+    JoinableThread runner([&] {
         CopyDlg dialog;
         result = dialog.DoModal();
     });
@@ -27,7 +27,7 @@ TEST(WorkerStartFails, ShowsTheErrorBoxWithoutOwnerAndEndsWithOk) {
         EXPECT_NE(nullptr, DialogWindow) << "stored before the start";
         driver::PressOk(box->window);
     }
-    runner.join();
+    runner.Join();
     ASSERT_TRUE(box);
     EXPECT_EQ(IDOK, result);
 }

@@ -1,12 +1,12 @@
 // The driver reads message boxes as a person sees them, in this process and
 // in another one. Started as `driver_tests.exe --show-box FLAGS`, the
 // executable itself shows the box that the cross-process cases read.
+#include "framework/JoinableThread.h"
 #include "tests/driver/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
 #include <cwchar>
-#include <thread>
 
 namespace {
 
@@ -43,7 +43,7 @@ class Boxes : public ::testing::TestWithParam<BoxCase> {};
 
 TEST_P(Boxes, AreReadInThisProcess) {
     int pressed = 0;
-    std::thread shower(
+    JoinableThread shower(
         [&] { pressed = ::MessageBoxW(nullptr, BoxText, L"pelko", GetParam().flags); });
     const auto box = driver::WaitForMessageBox(::GetCurrentProcessId());
     if (box) {
@@ -51,7 +51,7 @@ TEST_P(Boxes, AreReadInThisProcess) {
         EXPECT_EQ(nullptr, driver::FindProgressWindow(::GetCurrentProcessId()));
         driver::PressOk(box->window);
     }
-    shower.join();
+    shower.Join();
     ASSERT_TRUE(box);
     EXPECT_EQ(IDOK, pressed);
 }

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
 #include <string>
 #include <vector>
 
 #include "emulator/link/LinkProtocol.h"
 #include "emulator/link/LinkSocket.h"
+#include "framework/JoinableThread.h"
 #include "tests/emulator/LoopbackSocket.h"
 #include "tests/emulator/RapiBinding.h"
 #include "tests/support/DeviceSim.h"
@@ -467,13 +467,13 @@ public:
         getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
         port_ = ntohs(a.sin_port);
         SetEnvironmentVariableW(L"RAPI_DEVICE", (L"127.0.0.1:" + std::to_wstring(port_)).c_str());
-        thread_ = std::thread([this] { Serve(); });
+        thread_ = JoinableThread([this] { Serve(); });
     }
     ~MisbehavingDevice() {
         stop_ = true;
         if (client_ != INVALID_SOCKET)
             shutdown(client_, SD_BOTH);
-        thread_.join();
+        thread_.Join();
         closesocket(listener_);
         if (client_ != INVALID_SOCKET)
             closesocket(client_);
@@ -530,7 +530,7 @@ private:
     SOCKET listener_ = INVALID_SOCKET;
     std::atomic<SOCKET> client_{INVALID_SOCKET};
     unsigned port_ = 0;
-    std::thread thread_;
+    JoinableThread thread_;
 };
 
 TEST_F(RapiDevice, MisbehavingDeviceFailsTheCallAndClosesTheLink) {
