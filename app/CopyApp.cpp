@@ -19,6 +19,9 @@ ON_COMMAND(ID_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 BOOL CopyApp::InitInstance() {
+    // Libraries are never looked for in the current folder; the Remote API
+    // is loaded from the system folder only.
+    ::SetDllDirectoryW(L"");
     static_assert(sizeof(INITCOMMONCONTROLSEX) == 8, "the structure of the common controls");
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);

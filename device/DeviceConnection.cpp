@@ -1,5 +1,7 @@
 #include "device/DeviceConnection.h"
 
+#include "device/RapiLibrary.h"
+
 namespace {
 
 constexpr DWORD InitWaitMs = 4000;
@@ -31,8 +33,11 @@ bool DeviceConnection::Connect() {
         return true;
 
     // Loaded again on every attempt and never unloaded: the module handle is
-    // not kept.
-    HMODULE library = LoadLibraryW(L"rapi.dll");
+    // not kept. Only the system's own library is loaded, by its full path.
+    const std::wstring libraryPath = RapiLibraryPath();
+    if (libraryPath.empty())
+        return false;
+    HMODULE library = LoadLibraryW(libraryPath.c_str());
     if (!library)
         return false;
 

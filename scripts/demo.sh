@@ -12,7 +12,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 "$here/setup.sh"
 # shellcheck source=env.sh
 source "$here/env.sh"
-configure_and_build "$PELKO_BUILD" "$PELKO_ARCH" pelko insthelp rapi devicesim pelkowatch >/dev/null
+configure_and_build "$PELKO_BUILD" "$PELKO_ARCH" pelko insthelp rapi_install devicesim pelkowatch >/dev/null
 
 out="$pelko_root/demo-out"
 rm -rf "$out"
@@ -70,6 +70,8 @@ cleanup() {
     stop_session
 }
 trap cleanup EXIT
+# Our Remote API library goes where a PC's device software puts it.
+"$PELKO_BUILD/wine-run" "$PELKO_BUILD/emulator-bin/rapi_install.exe" >/dev/null
 
 echo
 echo "== The device: devicesim on demo-out/device, 250 KB/s link"

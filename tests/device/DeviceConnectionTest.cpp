@@ -28,7 +28,6 @@ HMODULE WINAPI CountingLoadLibraryW(LPCWSTR name) {
 class FakeConnectionTest : public testing::Test {
 protected:
     void SetUp() override {
-        UseFakeRapiInThisProcess();
         SetScript(nullptr, nullptr);
         ASSERT_TRUE(device().Connect());
         fake = FakeRapi::Bind();
@@ -175,7 +174,7 @@ TEST_F(FakeConnectionTest, ForwardingOperationsPassArgumentsAndResultsUnchanged)
 struct ProbeCase {
     const char* name;
     const wchar_t* scenario;
-    const wchar_t* variant; // stand-in build on the search path; nullptr: none
+    const wchar_t* variant; // stand-in build it loads; nullptr: none exists
     const char* init;
     const char* uninit;
     DWORD exitCode; // one bit per result, first call in bit 0
@@ -200,7 +199,7 @@ TEST_P(ProbeTest, RunsAsExpected) {
     const ProbeCase& c = GetParam();
     std::wstring scenario = c.scenario;
     if (scenario == L"retry")
-        scenario += L" \"" + FakeRapiFolder(L"full") + L"\"";
+        scenario += L" \"" + FakeRapiLibrary(L"full") + L"\"";
     ProbeRun run = RunProbe(scenario, c.variant, c.init, c.uninit);
     EXPECT_EQ(c.exitCode, run.exitCode);
     EXPECT_EQ(c.log, run.log);
@@ -234,7 +233,7 @@ const ProbeCase probeCases[] = {
     // One that lacks only an entry point never called is the Remote API.
     {"LibraryLackingUncalledEntryPointAccepted", L"connect", L"no-createprocess", nullptr, nullptr,
      1, InitCall + L"CeRapiUninit\n"},
-    // No rapi.dll: Connect fails; a later Connect searches again.
+    // No rapi.dll: Connect fails; a later Connect loads again.
     {"NoLibraryThenLibraryFound", L"retry", nullptr, nullptr, nullptr, 2,
      InitCall + L"CeRapiUninit\n"},
     // No rapi.dll: every operation fails without calling through a null slot.

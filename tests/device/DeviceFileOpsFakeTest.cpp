@@ -39,7 +39,6 @@ std::wstring InvokeCall(size_t inputSize) {
 class FakeFileOpsTest : public testing::Test {
 protected:
     void SetUp() override {
-        UseFakeRapiInThisProcess();
         SetEnvironmentVariableW(L"FAKE_RAPI_INIT", nullptr);
         SetEnvironmentVariableW(L"FAKE_RAPI_UNINIT", nullptr);
         ASSERT_TRUE(DeviceConnection::Instance().Connect());

@@ -3,7 +3,9 @@
 #include "device/DeviceConnection.h"
 #include "device/DeviceFileOps.h"
 #include "device/DeviceHandles.h"
+#include "device/RapiLibrary.h"
 #include "tests/support/DeviceSim.h"
+#include "tests/support/FileTree.h"
 
 #include <gtest/gtest.h>
 
@@ -188,6 +190,21 @@ TEST_F(SimDeviceTest, ConnectFailsWhileTheDeviceDoesNotAnswer) {
     Start();
     PutFile(Root + L"\\five.txt", "12345");
     EXPECT_EQ(5u, ops.DeviceFileSize(Root + L"\\five.txt"));
+}
+
+// The library that Connect loads is the system folder's, by its full path,
+// and the one connected to here is that library.
+TEST_F(SimDeviceTest, TheRemoteApiComesFromTheSystemFolder) {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(std::wstring(system, length) + L"\\rapi.dll", RapiLibraryPath());
+
+    Start();
+    ASSERT_TRUE(device().Connect());
+    wchar_t loaded[MAX_PATH] = {};
+    ASSERT_NE(0u, GetModuleFileNameW(GetModuleHandleW(L"rapi.dll"), loaded, MAX_PATH));
+    EXPECT_EQ(0, _wcsicmp(RapiLibraryPath().c_str(), loaded)) << testsupport::Utf8(loaded);
 }
 
 } // namespace

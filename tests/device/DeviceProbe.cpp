@@ -4,6 +4,8 @@
 #include "device/DeviceConnection.h"
 #include "device/DeviceFileOps.h"
 #include "device/DeviceTrace.h"
+#include "device/RapiLibrary.h"
+#include "tests/device/FakeRapiHarness.h"
 
 #include <string>
 
@@ -35,6 +37,13 @@ bool UnboundOperationsFail() {
 
 } // namespace
 
+// The probe loads the library that its parent names, read at every Connect.
+std::wstring RapiLibraryPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(ProbeLibraryVariable, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2)
         return 100;
@@ -53,19 +62,13 @@ int wmain(int argc, wchar_t** argv) {
     if (scenario == L"idle") {
         // Loaded here only so that the library sees the process end.
         int result = device.Disconnect();
-        LoadLibraryW(L"rapi.dll");
+        LoadLibraryW(RapiLibraryPath().c_str());
         return result;
     }
     if (scenario == L"retry" && argc >= 3) {
-        // The first attempt finds no library; then the folder given joins
-        // the search path.
+        // The first attempt finds no library; then the library given appears.
         int first = device.Connect();
-        std::wstring path = argv[2];
-        wchar_t old[4096];
-        DWORD n = GetEnvironmentVariableW(L"PATH", old, 4096);
-        if (n && n < 4096)
-            path += std::wstring(L";") + old;
-        SetEnvironmentVariableW(L"PATH", path.c_str());
+        SetEnvironmentVariableW(ProbeLibraryVariable, argv[2]);
         return first | device.Connect() << 1;
     }
     if (scenario == L"trace") {

@@ -19,14 +19,6 @@ std::wstring FullPath(const std::wstring& path) {
     return std::wstring(full, n);
 }
 
-std::wstring SystemPath() {
-    wchar_t system[MAX_PATH];
-    wchar_t windows[MAX_PATH];
-    UINT s = GetSystemDirectoryW(system, MAX_PATH);
-    UINT w = GetWindowsDirectoryW(windows, MAX_PATH);
-    return std::wstring(system, s) + L";" + std::wstring(windows, w);
-}
-
 // This process's environment without the variables that the probe is given.
 std::vector<wchar_t> ChildEnvironment(const std::vector<std::wstring>& extra) {
     std::vector<wchar_t> block;
@@ -34,7 +26,8 @@ std::vector<wchar_t> ChildEnvironment(const std::vector<std::wstring>& extra) {
     for (LPWCH p = strings; *p; p += wcslen(p) + 1) {
         std::wstring entry = p;
         std::wstring name = entry.substr(0, entry.find(L'='));
-        if (_wcsicmp(name.c_str(), L"PATH") == 0 || _wcsnicmp(name.c_str(), L"FAKE_RAPI_", 10) == 0)
+        if (_wcsicmp(name.c_str(), ProbeLibraryVariable) == 0 ||
+            _wcsnicmp(name.c_str(), L"FAKE_RAPI_", 10) == 0)
             continue;
         block.insert(block.end(), entry.begin(), entry.end());
         block.push_back(L'\0');
@@ -112,21 +105,8 @@ template <typename Fn> Fn Export(HMODULE module, const char* name) {
 
 } // namespace
 
-std::wstring FakeRapiFolder(const wchar_t* variant) {
-    return FullPath(ExeFolder() + L"\\..\\fake-rapi\\" + variant);
-}
-
-void UseFakeRapiInThisProcess() {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    std::wstring path = FakeRapiFolder(L"full");
-    std::vector<wchar_t> old(32768);
-    DWORD n = GetEnvironmentVariableW(L"PATH", old.data(), static_cast<DWORD>(old.size()));
-    if (n && n < old.size())
-        path += L";" + std::wstring(old.data(), n);
-    SetEnvironmentVariableW(L"PATH", path.c_str());
+std::wstring FakeRapiLibrary(const wchar_t* variant) {
+    return FullPath(ExeFolder() + L"\\..\\fake-rapi\\" + variant + L"\\rapi.dll");
 }
 
 FakeRapi FakeRapi::Bind() {
@@ -166,10 +146,9 @@ ProbeRun RunProbe(const std::wstring& scenario, const wchar_t* variant, const ch
                   const char* uninit) {
     std::wstring folder = NewTempFolder();
     std::wstring logPath = folder + L"\\calls.log";
-    std::wstring searchPath = SystemPath();
-    if (variant)
-        searchPath = FakeRapiFolder(variant) + L";" + searchPath;
-    std::vector<std::wstring> extra = {L"PATH=" + searchPath, L"FAKE_RAPI_LOG=" + logPath};
+    const std::wstring library = variant ? FakeRapiLibrary(variant) : folder + L"\\rapi.dll";
+    std::vector<std::wstring> extra = {std::wstring(ProbeLibraryVariable) + L"=" + library,
+                                       L"FAKE_RAPI_LOG=" + logPath};
     if (init)
         extra.push_back(L"FAKE_RAPI_INIT=" + std::wstring(init, init + strlen(init)));
     if (uninit)

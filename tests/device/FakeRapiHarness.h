@@ -1,18 +1,19 @@
 #pragma once
 // Access to the call-logging Remote API stand-in from the tests: where its
 // builds live, its controls once loaded, and a child process that runs one
-// connection scenario against a chosen build.
+// connection scenario against a chosen build. The test programs load the
+// stand-in in place of the system's rapi.dll: each defines RapiLibraryPath
+// itself.
 #include <windows.h>
 
 #include <string>
 
-// Folder of one build of the stand-in: L"full", L"no-findclose",
+// The rapi.dll of one build of the stand-in: L"full", L"no-findclose",
 // L"no-createprocess".
-std::wstring FakeRapiFolder(const wchar_t* variant);
+std::wstring FakeRapiLibrary(const wchar_t* variant);
 
-// Puts the whole build first on this process's library search path; from the
-// first Connect on, this process talks to it.
-void UseFakeRapiInThisProcess();
+// The variable through which device_probe.exe learns which library to load.
+constexpr wchar_t ProbeLibraryVariable[] = L"PELKO_PROBE_RAPI";
 
 // The stand-in's controls, bound from the loaded rapi.dll.
 struct FakeRapi {
@@ -37,7 +38,7 @@ struct ProbeRun {
 };
 
 // Runs device_probe.exe with `scenario` in a fresh folder. `variant` selects
-// the stand-in build on its search path (nullptr: no rapi.dll anywhere);
+// the stand-in build it loads (nullptr: a rapi.dll that does not exist);
 // `init` and `uninit` script the stand-in (FAKE_RAPI_INIT, FAKE_RAPI_UNINIT).
 // The probe runs under this process as its debugger, which collects its
 // debugger output.

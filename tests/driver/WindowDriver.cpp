@@ -339,8 +339,12 @@ bool SendEscape(HWND dialog) {
     const LPARAM down =
         1 | (static_cast<LPARAM>(::MapVirtualKeyW(VK_ESCAPE, MAPVK_VK_TO_VSC)) << 16);
     const LPARAM up = down | (1LL << 30) | (1LL << 31);
-    return ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, down) != FALSE &&
-           ::PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, up) != FALSE;
+    if (!::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, down))
+        return false;
+    // The key-down may have ended the dialog already; the key-up then finds
+    // no window, as the person's key would.
+    ::PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, up);
+    return true;
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeoutMs) {

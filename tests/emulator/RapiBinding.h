@@ -1,10 +1,11 @@
 #pragma once
-// Our rapi.dll, loaded by name (found through WINEPATH) and bound by name, as
-// the system binds it.
+// Our rapi.dll, loaded from the system folder, where rapi_install put it, and
+// bound by name, as the system binds it.
 #include <windows.h>
 
 #include <type_traits>
 
+#include "device/RapiLibrary.h"
 #include "device/RapiTypes.h"
 
 using PFN_CeRapiInit = HRESULT(WINAPI*)();
@@ -40,7 +41,7 @@ struct RapiBinding {
 
     // True when the library loaded and every entry point was found.
     bool Load() {
-        module = LoadLibraryW(L"rapi.dll");
+        module = LoadLibraryW(RapiLibraryPath().c_str());
         if (module == nullptr)
             return false;
         bool all = true;

@@ -3,6 +3,7 @@
 // never answers) and the refusals that happen before the device is touched.
 #include "app/StatusMessages.h"
 #include "device/DeviceConnection.h"
+#include "device/RapiLibrary.h"
 #include "framework/UniqueResource.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/TempDir.h"
@@ -31,7 +32,7 @@ class ScriptedDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // The same module that DeviceConnection loads: the one beside the test.
-        library.reset(::LoadLibraryW(L"rapi.dll"));
+        library.reset(::LoadLibraryW(RapiLibraryPath().c_str()));
         ASSERT_TRUE(library.valid());
         reset = Export<PFN_ScriptedRapiReset>(library.get(), "ScriptedRapiReset");
         openFiles = Export<PFN_ScriptedRapiOpenFiles>(library.get(), "ScriptedRapiOpenFiles");
@@ -39,7 +40,7 @@ protected:
         writes = Export<PFN_ScriptedRapiWrites>(library.get(), "ScriptedRapiWrites");
         deleted = Export<PFN_ScriptedRapiDeleted>(library.get(), "ScriptedRapiDeleted");
         ASSERT_TRUE(reset && openFiles && creates && writes && deleted)
-            << "the scripted rapi.dll must be found before any other";
+            << "the scripted rapi.dll must be the one loaded";
         reset(S_OK, 0);
         stopAt = Export<PFN_ScriptedRapiStopAt>(library.get(), "ScriptedRapiStopAt");
         ASSERT_TRUE(stopAt != nullptr);
