@@ -50,6 +50,9 @@ start_session() {
     fi
     (wineserver -p >/dev/null 2>&1 </dev/null &)
     "$PELKO_BUILD/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null || true
+    # Wine's own fonts, which it does not find by itself here: Marlett draws
+    # the title bar's buttons, Tahoma stands for "MS Shell Dlg".
+    cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     # Without a window manager, Wine waits for one each time a managed window
     # closes; unmanaged windows close at once.
     "$PELKO_BUILD/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \

@@ -9,6 +9,8 @@ have i686-w64-mingw32-g++-win32 || need+=(g++-mingw-w64-i686-win32 mingw-w64-i68
 have x86_64-w64-mingw32-g++-win32 || need+=(g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)
 [ -x /usr/lib/wine/wine ] || need+=(wine32:i386)
+# Wine's own fonts: the title bar's buttons are Marlett glyphs.
+[ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 have Xvfb || need+=(xvfb)
 have xauth || need+=(xauth)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
