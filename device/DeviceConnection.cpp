@@ -47,9 +47,11 @@ bool DeviceConnection::Connect() {
         bool called;
         void (*bind)(DeviceConnection&, FARPROC);
     };
-#define PELKO_RAPI_BINDING(name, bindOrder, called)                                                \
-    {#name, bindOrder, called,                                                                     \
-     [](DeviceConnection& c, FARPROC proc) { c.name##Slot = EntryPointCast<PFN_##name>(proc); }},
+#define PELKO_RAPI_BINDING(name, result, failure, bindOrder, use, parameters, arguments)           \
+    PELKO_RAPI_IF_BOUND_##use(                                                                     \
+        {#name, bindOrder, PELKO_RAPI_CALLED_##use, [](DeviceConnection& c, FARPROC proc) {        \
+             c.name##Slot = EntryPointCast<PFN_##name>(proc);                                      \
+         }}, )
     static const EntryPoint entryPoints[] = {PELKO_RAPI_ENTRY_POINTS(PELKO_RAPI_BINDING)};
 #undef PELKO_RAPI_BINDING
     constexpr int entryPointCount = sizeof(entryPoints) / sizeof(entryPoints[0]);
@@ -97,57 +99,12 @@ bool DeviceConnection::Disconnect() {
     return true;
 }
 
-DWORD DeviceConnection::CeGetLastError() {
-    return CeGetLastErrorSlot ? CeGetLastErrorSlot() : ERROR_NOT_CONNECTED;
-}
-
-BOOL DeviceConnection::CeCreateDirectory(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
-    return CeCreateDirectorySlot ? CeCreateDirectorySlot(path, security) : FALSE;
-}
-
-HANDLE DeviceConnection::CeCreateFile(LPCWSTR path, DWORD access, DWORD shareMode,
-                                      LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                                      DWORD attributes, HANDLE templateFile) {
-    if (!CeCreateFileSlot)
-        return INVALID_HANDLE_VALUE;
-    return CeCreateFileSlot(path, access, shareMode, security, disposition, attributes,
-                            templateFile);
-}
-
-BOOL DeviceConnection::CeWriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite,
-                                   LPDWORD bytesWritten, LPOVERLAPPED overlapped) {
-    if (!CeWriteFileSlot)
-        return FALSE;
-    return CeWriteFileSlot(file, buffer, bytesToWrite, bytesWritten, overlapped);
-}
-
-BOOL DeviceConnection::CeCloseHandle(HANDLE handle) {
-    return CeCloseHandleSlot ? CeCloseHandleSlot(handle) : FALSE;
-}
-
-DWORD DeviceConnection::CeGetFileSize(HANDLE file, LPDWORD sizeHigh) {
-    return CeGetFileSizeSlot ? CeGetFileSizeSlot(file, sizeHigh) : INVALID_FILE_SIZE;
-}
-
-HANDLE DeviceConnection::CeFindFirstFile(LPCWSTR pattern, CE_FIND_DATA* findData) {
-    return CeFindFirstFileSlot ? CeFindFirstFileSlot(pattern, findData) : INVALID_HANDLE_VALUE;
-}
-
-BOOL DeviceConnection::CeFindNextFile(HANDLE find, CE_FIND_DATA* findData) {
-    return CeFindNextFileSlot ? CeFindNextFileSlot(find, findData) : FALSE;
-}
-
-BOOL DeviceConnection::CeFindClose(HANDLE find) {
-    return CeFindCloseSlot ? CeFindCloseSlot(find) : FALSE;
-}
-
-BOOL DeviceConnection::CeSetFileAttributes(LPCWSTR path, DWORD attributes) {
-    return CeSetFileAttributesSlot ? CeSetFileAttributesSlot(path, attributes) : FALSE;
-}
-
-BOOL DeviceConnection::CeDeleteFile(LPCWSTR path) {
-    return CeDeleteFileSlot ? CeDeleteFileSlot(path) : FALSE;
-}
+#define PELKO_RAPI_FORWARDER(name, result, failure, bindOrder, use, parameters, arguments)         \
+    PELKO_RAPI_IF_FORWARDED_##use(result DeviceConnection::name parameters {                       \
+        return name##Slot ? name##Slot arguments : failure;                                        \
+    })
+PELKO_RAPI_ENTRY_POINTS(PELKO_RAPI_FORWARDER)
+#undef PELKO_RAPI_FORWARDER
 
 HRESULT DeviceConnection::CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inputSize, BYTE* input,
                                        DWORD* outputSize, BYTE** output, IRAPIStream** stream,

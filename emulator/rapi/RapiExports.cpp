@@ -463,27 +463,8 @@ HRESULT WINAPI CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inputSize, BYTE
 
 } // extern "C"
 
-// The exports keep the documented prototypes that the system binds.
-static_assert(std::is_same_v<decltype(&CeRapiUninit), PFN_CeRapiUninit>);
-static_assert(std::is_same_v<decltype(&CeCloseHandle), PFN_CeCloseHandle>);
-static_assert(std::is_same_v<decltype(&CeGetLastError), PFN_CeGetLastError>);
-static_assert(std::is_same_v<decltype(&CeWriteFile), PFN_CeWriteFile>);
-static_assert(std::is_same_v<decltype(&CeCreateFile), PFN_CeCreateFile>);
-static_assert(std::is_same_v<decltype(&CeSetFileAttributes), PFN_CeSetFileAttributes>);
-static_assert(std::is_same_v<decltype(&CeGetFileAttributes), PFN_CeGetFileAttributes>);
-static_assert(std::is_same_v<decltype(&CeGetStoreInformation), PFN_CeGetStoreInformation>);
-static_assert(std::is_same_v<decltype(&CeRapiInitEx), PFN_CeRapiInitEx>);
-static_assert(std::is_same_v<decltype(&CeMoveFile), PFN_CeMoveFile>);
-static_assert(std::is_same_v<decltype(&CeDeleteFile), PFN_CeDeleteFile>);
-static_assert(std::is_same_v<decltype(&CeFindFirstFile), PFN_CeFindFirstFile>);
-static_assert(std::is_same_v<decltype(&CeFindNextFile), PFN_CeFindNextFile>);
-static_assert(std::is_same_v<decltype(&CeReadFile), PFN_CeReadFile>);
-static_assert(std::is_same_v<decltype(&CeGetFileSize), PFN_CeGetFileSize>);
-static_assert(std::is_same_v<decltype(&CeCreateDirectory), PFN_CeCreateDirectory>);
-static_assert(std::is_same_v<decltype(&CeRemoveDirectory), PFN_CeRemoveDirectory>);
-static_assert(std::is_same_v<decltype(&CeFindClose), PFN_CeFindClose>);
-static_assert(std::is_same_v<decltype(&CeRapiInvoke), PFN_CeRapiInvoke>);
-static_assert(std::is_same_v<decltype(&CeFindAllFiles), PFN_CeFindAllFiles>);
-static_assert(std::is_same_v<decltype(&CeRapiFreeBuffer), PFN_CeRapiFreeBuffer>);
-static_assert(std::is_same_v<decltype(&CeGetVersionEx), PFN_CeGetVersionEx>);
-static_assert(std::is_same_v<decltype(&CeCreateProcess), PFN_CeCreateProcess>);
+// The exports keep the documented prototypes.
+#define PELKO_RAPI_PROTOTYPE_CHECK(name, result, failure, bindOrder, use, parameters, arguments)   \
+    static_assert(std::is_same_v<decltype(&name), PFN_##name>, #name);
+PELKO_RAPI_ENTRY_POINTS(PELKO_RAPI_PROTOTYPE_CHECK)
+#undef PELKO_RAPI_PROTOTYPE_CHECK

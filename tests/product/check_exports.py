@@ -2,6 +2,7 @@
 """Checks that a DLL exports the given names undecorated (no _name@N).
 
     check_exports.py OBJDUMP DLL NAME...
+    check_exports.py OBJDUMP DLL --def FILE.def   (the names its EXPORTS list)
 """
 import re
 import subprocess
@@ -10,6 +11,10 @@ import sys
 
 def main():
     objdump, dll, *names = sys.argv[1:]
+    if names[:1] == ["--def"]:
+        with open(names[1]) as definition:
+            text = definition.read().split("EXPORTS", 1)[1]
+        names = [line.split()[0] for line in text.splitlines() if line.strip()]
     dump = subprocess.run([objdump, "-p", dll], capture_output=True, text=True, check=True).stdout
     table = dump.split("[Ordinal/Name Pointer] Table", 1)
     exported = set(re.findall(r"^\s*\[\s*\d+\]\s+(\S+)\s*$", table[1], re.M)) if len(table) > 1 else set()
