@@ -90,6 +90,10 @@ HCURSOR CopyDlg::OnQueryDragIcon() {
     return static_cast<HCURSOR>(m_hIcon);
 }
 
+void CopyDlg::OnOK() {
+    EndRun(IDOK);
+}
+
 void CopyDlg::OnCancel() {
     EndRun(IDCANCEL);
 }

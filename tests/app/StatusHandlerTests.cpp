@@ -173,9 +173,9 @@ TEST_F(DialogUnderTest, ProgressCountRestartsAfterAllCopied) {
 
 class UserCloses : public DialogUnderTest, public ::testing::WithParamInterface<CloseWay> {};
 
-TEST_P(UserCloses, EndsTheDialogWithCancel) {
+TEST_P(UserCloses, EndsTheDialogWithTheResultOfTheWay) {
     ASSERT_TRUE(GetParam().close(window_));
-    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    EXPECT_EQ(GetParam().result, WaitForEnd());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, UserCloses, ::testing::ValuesIn(CloseWays), CloseWayName);
