@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 
 using driver::BoxIcon;
@@ -58,10 +59,11 @@ void ExpectWarningOwnedByWindow(const FinalBox& final, const wchar_t* text) {
     EXPECT_EQ(final.box.owner, final.progressWindow);
 }
 
-// Requests of the device's log ("conn=N Operation ..." lines).
+// Requests and events of the device's log ("conn=N Operation ..." and
+// "conn=N opened" lines).
 int LogLinesWith(const DeviceSim& device, const char* operation) {
     std::string log = device.LogText();
-    std::regex pattern(std::string(" conn=[0-9]+ ") + operation + "( |$)");
+    std::regex pattern(std::string(" conn=[0-9]+ ") + operation + "([ \r\n]|$)");
     return static_cast<int>(std::distance(std::sregex_iterator(log.begin(), log.end(), pattern),
                                           std::sregex_iterator()));
 }
@@ -77,9 +79,47 @@ testing::AssertionResult SameBytes(const std::string& actual, const std::string&
                                        << ", first difference at byte " << at;
 }
 
+// The update's files by their path below \Mounted Volume, with their bytes.
+using UpdateFiles = std::map<std::wstring, std::string>;
+
 void ExpectWorkedUpdateInstalled(const DeviceSim& device) {
     EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1)));
     EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
+}
+
+// Every file below \Mounted Volume is one of the update's files, byte for
+// byte; the number of them.
+int ExpectOnlyWholeUpdateFiles(const DeviceSim& device, const UpdateFiles& files) {
+    int whole = 0;
+    for (const std::wstring& relative :
+         testsupport::ListTree(device.StoragePath(L"\\Mounted Volume"))) {
+        SCOPED_TRACE(testsupport::Utf8(relative));
+        const auto expected = files.find(relative);
+        if (expected == files.end()) {
+            ADD_FAILURE() << "not a file of the update";
+            continue;
+        }
+        const std::string bytes =
+            ReadFileBytes(device.StoragePath(L"\\Mounted Volume\\" + relative));
+        EXPECT_TRUE(SameBytes(bytes, expected->second));
+        whole += bytes == expected->second;
+    }
+    return whole;
+}
+
+// The device's log shows every connection that was opened closed again.
+testing::AssertionResult EveryConnectionClosed(const DeviceSim& device) {
+    // devicesim notes the close once it has seen it: wait for the line.
+    int opened = 0, closed = 0;
+    driver::WaitUntil([&] {
+        opened = LogLinesWith(device, "opened");
+        closed = LogLinesWith(device, "closed;");
+        return opened > 0 && opened == closed;
+    });
+    if (opened > 0 && opened == closed)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << opened << " connections opened, " << closed << " closed\n"
+                                       << device.LogText();
 }
 
 } // namespace
@@ -215,38 +255,58 @@ TEST(InstallationRun, WriteFailureInTheMiddleOfAFileLeavesNoPartialFile) {
     EXPECT_FALSE(FileExists(device.StoragePath(L"\\Mounted Volume\\big.bin")));
 }
 
-TEST(InstallationRun, ClosingTheWindowDuringTheCopyStopsCleanly) {
+// A key or click that ends the window, delivered as a person's arrives.
+struct CloseKey {
+    const char* name;
+    bool (*press)(HWND);
+};
+
+void PrintTo(const CloseKey& key, std::ostream* out) {
+    *out << key.name;
+}
+
+class ClosingMidCopy : public ::testing::TestWithParam<CloseKey> {};
+
+TEST_P(ClosingMidCopy, StopsTheCopyEndsTheProcessAndLeavesOnlyWholeFiles) {
+    // Files of three blocks, the last one short, as an update's files are.
+    const int fileCount = 8;
+    const size_t fileSize = 300000;
     StagedPelko stage;
-    const int fileCount = 4;
-    const size_t fileSize = 256 * 1024;
-    for (int i = 0; i < fileCount; ++i)
-        stage.AddUpdateFile(L"part" + std::to_wstring(i) + L".bin", PatternBytes(fileSize, 10 + i));
-    // About 200 KB/s: the whole update takes some five seconds.
-    DeviceSim device({L"--rate", L"200000"});
+    UpdateFiles files;
+    for (int i = 0; i < fileCount; ++i) {
+        const std::wstring name = L"f" + std::to_wstring(i) + L".bin";
+        files[name] = PatternBytes(fileSize, 10 + i);
+        stage.AddUpdateFile(name, files[name]);
+    }
+    // About 150 KB/s: the whole update takes some sixteen seconds, one block
+    // about one.
+    DeviceSim device({L"--rate", L"150000"});
     ASSERT_TRUE(device.Started()) << device.Error();
 
     driver::Process pelko = stage.Start();
     HWND window = driver::WaitForProgressWindow(pelko.id());
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(driver::WaitUntil([&] { return driver::BarPosition(window) >= 300; }, 30000));
-    ASSERT_TRUE(driver::CloseWindow(window));
-    const DWORD closed = ::GetTickCount();
+    // Into the second file: the first one is whole on the device.
+    ASSERT_TRUE(driver::WaitUntil([&] { return driver::BarPosition(window) >= 150; }, 60000));
+    ASSERT_TRUE(GetParam().press(window));
+    const DWORD pressed = ::GetTickCount();
     ASSERT_TRUE(pelko.WaitForExit(15000).has_value()) << "pelko.exe did not end";
-    EXPECT_LT(::GetTickCount() - closed, 10000u);
+    EXPECT_LT(::GetTickCount() - pressed, 10000u);
 
-    // Every file on the device is whole; the ones before the stop are there.
-    int complete = 0;
-    for (int i = 0; i < fileCount; ++i) {
-        std::wstring path =
-            device.StoragePath(L"\\Mounted Volume\\part" + std::to_wstring(i) + L".bin");
-        if (!FileExists(path))
-            continue;
-        EXPECT_TRUE(SameBytes(ReadFileBytes(path), PatternBytes(fileSize, 10 + i))) << "part" << i;
-        ++complete;
-    }
-    EXPECT_GE(complete, 1);
-    EXPECT_LT(complete, fileCount);
+    const int whole = ExpectOnlyWholeUpdateFiles(device, files);
+    EXPECT_GE(whole, 1);
+    EXPECT_LT(whole, fileCount) << "the copy was to stop midway";
+    EXPECT_TRUE(EveryConnectionClosed(device));
 }
+
+const CloseKey CloseKeys[] = {
+    {"Escape", &driver::SendEscape},        {"Enter", &driver::SendEnter},
+    {"AltF4", &driver::SendAltF4},          {"CloseBox", &driver::PressCloseBox},
+    {"CloseMessage", &driver::CloseWindow},
+};
+
+INSTANTIATE_TEST_SUITE_P(Keys, ClosingMidCopy, ::testing::ValuesIn(CloseKeys),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InstallationRun, MissingUpdateFolderIsAnErrorBeforeTheDeviceChanges) {
     StagedPelko stage; // no update_files at all
