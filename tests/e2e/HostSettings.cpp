@@ -41,3 +41,20 @@ ScopedActiveSyncKey::ScopedActiveSyncKey(bool present) : wasPresent_(ActiveSyncK
 ScopedActiveSyncKey::~ScopedActiveSyncKey() {
     SetActiveSyncKey(wasPresent_);
 }
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value)
+    : name_(name) {
+    const DWORD length = ::GetEnvironmentVariableW(name, nullptr, 0);
+    if (length != 0) {
+        std::wstring old(length, L'\0');
+        const DWORD copied = ::GetEnvironmentVariableW(name, &old[0], length);
+        old.resize(copied);
+        oldValue_ = old;
+        wasSet_ = true;
+    }
+    ::SetEnvironmentVariableW(name, value);
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+    ::SetEnvironmentVariableW(name_.c_str(), wasSet_ ? oldValue_.c_str() : nullptr);
+}

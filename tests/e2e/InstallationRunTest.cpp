@@ -2,6 +2,7 @@
 // insthelp.dll and our rapi.dll against devicesim, the windows read and their
 // buttons pressed, the device's files checked byte for byte.
 #include "tests/e2e/HostSettings.h"
+#include "tests/e2e/ShortStopWait.h"
 #include "tests/e2e/StagedPelko.h"
 #include "tests/support/FileTree.h"
 
@@ -120,6 +121,32 @@ testing::AssertionResult EveryConnectionClosed(const DeviceSim& device) {
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << opened << " connections opened, " << closed << " closed\n"
                                        << device.LogText();
+}
+
+// Which request of a run (counting from 1 the requests that the device
+// answered, as --stall-after counts them) was the `nth` WriteFile to the
+// device file `devicePath`; 0 when the log has none.
+uint64_t RequestNumberOfWrite(const std::string& log, const std::wstring& devicePath, int nth) {
+    const std::string created = " CreateFile " + testsupport::Utf8(devicePath) + " -> ";
+    uint64_t request = 0;
+    bool inFile = false;
+    int writes = 0;
+    size_t lineStart = 0;
+    while (lineStart < log.size()) {
+        size_t lineEnd = log.find('\n', lineStart);
+        if (lineEnd == std::string::npos)
+            lineEnd = log.size();
+        const std::string line = log.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        if (line.find(" -> ") == std::string::npos)
+            continue; // not a request: a connection opened or closed
+        ++request;
+        if (line.find(created) != std::string::npos)
+            inFile = true;
+        else if (inFile && line.find(" WriteFile -> ") != std::string::npos && ++writes == nth)
+            return request;
+    }
+    return 0;
 }
 
 } // namespace
@@ -307,6 +334,106 @@ const CloseKey CloseKeys[] = {
 
 INSTANTIATE_TEST_SUITE_P(Keys, ClosingMidCopy, ::testing::ValuesIn(CloseKeys),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InstallationRun, HungDeviceIsGivenUpAfterTheCloseAndKeepsWhatWasWrittenBeforeIt) {
+    // The staged program gives up ShortStopWaitMs after the close.
+    StagedPelko stage(L"pelko_short_stop_wait.exe");
+    const int fileCount = 4;
+    const size_t fileSize = 300000;
+    UpdateFiles files;
+    for (int i = 0; i < fileCount; ++i) {
+        const std::wstring name = L"f" + std::to_wstring(i) + L".bin";
+        files[name] = PatternBytes(fileSize, 20 + i);
+        stage.AddUpdateFile(name, files[name]);
+    }
+    const std::wstring hungFile = L"\\Mounted Volume\\f1.bin";
+
+    // A run on a device that answers everything numbers the requests: the
+    // device is to hang at the second block of f1.bin.
+    uint64_t hungRequest = 0;
+    {
+        DeviceSim answering;
+        ASSERT_TRUE(answering.Started()) << answering.Error();
+        driver::Process pelko = stage.Start();
+        FinalBox final;
+        ASSERT_TRUE(WaitForFinalBox(pelko, final));
+        ASSERT_EQ(final.box.text, CopyFinished);
+        DismissAndExpectExit(pelko, final);
+        hungRequest = RequestNumberOfWrite(answering.LogText(), hungFile, 2);
+        ASSERT_NE(0u, hungRequest) << answering.LogText();
+    }
+
+    // Our rapi.dll would give up on the call after RAPI_TIMEOUT_MS; here the
+    // link outwaits the window, as a real device link that hangs can.
+    ScopedEnvironmentVariable patientLink(L"RAPI_TIMEOUT_MS", L"600000");
+    DeviceSim device({L"--stall-after", std::to_wstring(hungRequest - 1)});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    driver::Process pelko = stage.Start();
+    HWND window = driver::WaitForProgressWindow(pelko.id());
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(
+        driver::WaitUntil([&] { return LogLinesWith(device, "WriteFile STALLED") == 1; }, 60000))
+        << device.LogText();
+
+    const DWORD closed = ::GetTickCount(); // before the key, so the wait is not overstated
+    ASSERT_TRUE(driver::SendEscape(window));
+    ASSERT_TRUE(pelko.WaitForExit(ShortStopWaitMs + 30000).has_value()) << "pelko.exe did not end";
+    const DWORD waited = ::GetTickCount() - closed;
+    EXPECT_GE(waited, ShortStopWaitMs) << "the window waits for the worker before it gives up";
+
+    // f0.bin is whole; f1.bin keeps, under its own name, the one block written
+    // before the hang: nothing could remove it. The later files' old copies
+    // would be gone; the new ones never came. The helper was removed before
+    // the copy.
+    EXPECT_EQ(testsupport::ListTree(device.StoragePath(L"\\Mounted Volume")),
+              (std::vector<std::wstring>{L"f0.bin", L"f1.bin"}));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(L"\\Mounted Volume\\f0.bin")),
+                          files[L"f0.bin"]));
+    EXPECT_TRUE(
+        SameBytes(ReadFileBytes(device.StoragePath(hungFile)), files[L"f1.bin"].substr(0, 131072)));
+    EXPECT_TRUE(EveryConnectionClosed(device));
+}
+
+TEST(InstallationRun, UpdateThatFitsByBytesButNotByClustersEndsWithTheErrorBoxAndNoPartialFile) {
+    constexpr uint64_t Cluster = 65536;
+    const uint64_t helperClusters = (StagedPelko::HelperSize() + Cluster - 1) / Cluster;
+    // Files of two whole blocks and one byte: four clusters and one byte,
+    // five clusters each.
+    const uint64_t fileSize = 4 * Cluster + 1;
+    const int fileCount = static_cast<int>(helperClusters) + 3;
+    // While the free space is asked, \Mounted Volume and the helper take
+    // 1 + helperClusters clusters and 4 * fileCount + 1 are free: more than
+    // the update's bytes. With the helper removed, the last file finds three
+    // clusters for its five, and its second block fails with a full disk.
+    const uint64_t capacity = (1 + helperClusters + 4 * fileCount + 1) * Cluster;
+    StagedPelko stage;
+    UpdateFiles files;
+    for (int i = 0; i < fileCount; ++i) {
+        const std::wstring name = L"c" + std::to_wstring(i) + L".bin";
+        files[name] = PatternBytes(fileSize, 30 + i);
+        stage.AddUpdateFile(name, files[name]);
+    }
+    DeviceSim device(
+        {L"--capacity", std::to_wstring(capacity), L"--cluster", std::to_wstring(Cluster)});
+    ASSERT_TRUE(device.Started()) << device.Error();
+
+    driver::Process pelko = stage.Start();
+    FinalBox final;
+    ASSERT_TRUE(WaitForFinalBox(pelko, final));
+    EXPECT_EQ(final.box.text, ErrorOccurred);
+    EXPECT_EQ(final.box.icon, BoxIcon::Error);
+    EXPECT_EQ(final.box.caption, L"pelko");
+    EXPECT_EQ(final.box.owner, final.progressWindow);
+    EXPECT_EQ(final.barPosition, 0);
+    DismissAndExpectExit(pelko, final);
+
+    // Every file but the last is whole; the last is not there at all.
+    EXPECT_EQ(ExpectOnlyWholeUpdateFiles(device, files), fileCount - 1);
+    // The one write that failed was refused for want of clusters.
+    const std::string diskFull = "WriteFile -> 0 err=" + std::to_string(ERROR_DISK_FULL);
+    EXPECT_EQ(LogLinesWith(device, diskFull.c_str()), 1) << device.LogText();
+    EXPECT_FALSE(FileExists(device.StoragePath(Helper)));
+}
 
 TEST(InstallationRun, MissingUpdateFolderIsAnErrorBeforeTheDeviceChanges) {
     StagedPelko stage; // no update_files at all
