@@ -4,6 +4,7 @@
 #include "scan/UpdateList.h"
 #include "tests/app/CloseWays.h"
 #include "tests/app/DialogOnThread.h"
+#include "tests/app/WorkerThreadStub.h"
 #include "tests/driver/WindowDriver.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +15,16 @@ using driver::BoxIcon;
 
 const wchar_t* const WaitingText = L"Please wait until the changes have been applied.";
 
-// The dialog on a thread of its own, with a worker that ends at once.
+// The dialog on a thread of its own, with a worker that has ended: the
+// handlers meet no worker to stop, however busy the machine.
 class DialogUnderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         StopFlag = 7;
+        worker_stub::Prepare();
         window_ = dialog_.Open();
         ASSERT_NE(nullptr, window_);
+        ASSERT_TRUE(worker_stub::WaitForThreadEnd(driver::DefaultTimeoutMs));
     }
     void TearDown() override { dialog_.CloseWhateverIsOpen(); }
 
