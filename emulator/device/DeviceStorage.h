@@ -16,7 +16,7 @@ struct DeviceStorage {
     // What a file of `size` bytes takes from the capacity: its size rounded
     // up to whole clusters (an empty file takes none).
     uint64_t FileAllocation(uint64_t size) const;
-    // What a folder takes: one cluster.
+    // What a folder takes: one cluster (nothing when counted byte for byte).
     uint64_t FolderAllocation() const { return cluster; }
     // What every file and folder below the root takes.
     uint64_t UsedBytes() const;

@@ -42,19 +42,18 @@ ScopedActiveSyncKey::~ScopedActiveSyncKey() {
     SetActiveSyncKey(wasPresent_);
 }
 
-ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value)
-    : name_(name) {
-    const DWORD length = ::GetEnvironmentVariableW(name, nullptr, 0);
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* variable, const wchar_t* value)
+    : name(variable) {
+    const DWORD length = ::GetEnvironmentVariableW(variable, nullptr, 0);
     if (length != 0) {
         std::wstring old(length, L'\0');
-        const DWORD copied = ::GetEnvironmentVariableW(name, &old[0], length);
-        old.resize(copied);
-        oldValue_ = old;
-        wasSet_ = true;
+        old.resize(::GetEnvironmentVariableW(variable, &old[0], length));
+        oldValue = old;
+        wasSet = true;
     }
-    ::SetEnvironmentVariableW(name, value);
+    ::SetEnvironmentVariableW(variable, value);
 }
 
 ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
-    ::SetEnvironmentVariableW(name_.c_str(), wasSet_ ? oldValue_.c_str() : nullptr);
+    ::SetEnvironmentVariableW(name.c_str(), wasSet ? oldValue.c_str() : nullptr);
 }

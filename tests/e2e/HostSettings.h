@@ -33,13 +33,13 @@ private:
 // set for one test; its earlier value, or its absence, comes back afterwards.
 class ScopedEnvironmentVariable {
 public:
-    ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value);
+    ScopedEnvironmentVariable(const wchar_t* variable, const wchar_t* value);
     ~ScopedEnvironmentVariable();
     ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
     ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
 
 private:
-    std::wstring name_;
-    bool wasSet_ = false;
-    std::wstring oldValue_;
+    std::wstring name;
+    bool wasSet = false;
+    std::wstring oldValue;
 };

@@ -1,6 +1,7 @@
 // pelko from start to end, driven as a person would: the real pelko.exe,
 // insthelp.dll and our rapi.dll against devicesim, the windows read and their
 // buttons pressed, the device's files checked byte for byte.
+#include "install/InstallConstants.h"
 #include "tests/e2e/HostSettings.h"
 #include "tests/e2e/ShortStopWait.h"
 #include "tests/e2e/StagedPelko.h"
@@ -27,6 +28,10 @@ constexpr wchar_t NoDevice[] = L"No navigation device found.";
 constexpr wchar_t ActiveSyncMissing[] =
     L"ActiveSync\u00AE is not installed. Please install ActiveSync\u00AE first.";
 constexpr wchar_t ErrorOccurred[] = L"An error occurred.";
+
+// The longest exchange that our rapi.dll allows (RAPI_TIMEOUT_MS), far beyond
+// any wait of a test.
+constexpr wchar_t PatientLinkTimeoutMs[] = L"600000";
 
 constexpr wchar_t OldA[] = L"\\Mounted Volume\\a.txt";
 constexpr wchar_t NewB[] = L"\\Mounted Volume\\sub\\b.txt";
@@ -364,8 +369,8 @@ TEST(InstallationRun, HungDeviceIsGivenUpAfterTheCloseAndKeepsWhatWasWrittenBefo
     }
 
     // Our rapi.dll would give up on the call after RAPI_TIMEOUT_MS; here the
-    // link outwaits the window, as a real device link that hangs can.
-    ScopedEnvironmentVariable patientLink(L"RAPI_TIMEOUT_MS", L"600000");
+    // link outwaits the window (by far), as a real device link that hangs can.
+    ScopedEnvironmentVariable patientLink(L"RAPI_TIMEOUT_MS", PatientLinkTimeoutMs);
     DeviceSim device({L"--stall-after", std::to_wstring(hungRequest - 1)});
     ASSERT_TRUE(device.Started()) << device.Error();
     driver::Process pelko = stage.Start();
@@ -389,17 +394,18 @@ TEST(InstallationRun, HungDeviceIsGivenUpAfterTheCloseAndKeepsWhatWasWrittenBefo
               (std::vector<std::wstring>{L"f0.bin", L"f1.bin"}));
     EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(L"\\Mounted Volume\\f0.bin")),
                           files[L"f0.bin"]));
-    EXPECT_TRUE(
-        SameBytes(ReadFileBytes(device.StoragePath(hungFile)), files[L"f1.bin"].substr(0, 131072)));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(hungFile)),
+                          files[L"f1.bin"].substr(0, UpdateBlockSize)));
     EXPECT_TRUE(EveryConnectionClosed(device));
 }
 
 TEST(InstallationRun, UpdateThatFitsByBytesButNotByClustersEndsWithTheErrorBoxAndNoPartialFile) {
-    constexpr uint64_t Cluster = 65536;
+    // Half a block: a block fills two clusters.
+    constexpr uint64_t Cluster = UpdateBlockSize / 2;
     const uint64_t helperClusters = (StagedPelko::HelperSize() + Cluster - 1) / Cluster;
     // Files of two whole blocks and one byte: four clusters and one byte,
     // five clusters each.
-    const uint64_t fileSize = 4 * Cluster + 1;
+    const uint64_t fileSize = 2 * UpdateBlockSize + 1;
     const int fileCount = static_cast<int>(helperClusters) + 3;
     // While the free space is asked, \Mounted Volume and the helper take
     // 1 + helperClusters clusters and 4 * fileCount + 1 are free: more than
