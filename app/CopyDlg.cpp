@@ -3,6 +3,7 @@
 #include "app/DialogWindow.h"
 #include "app/IconPlacement.h"
 #include "app/StatusMessages.h"
+#include "app/StopWaitLimit.h"
 #include "catalogue/MessageCatalogue.h"
 #include "catalogue/MessageText.h"
 #include "framework/PaintDC.h"
@@ -25,8 +26,6 @@ END_MESSAGE_MAP()
 namespace {
 constexpr UINT_PTR StopPollTimer = 1;
 constexpr UINT StopPollMs = 50;
-// A device call that hangs must not keep the window up for ever.
-constexpr DWORD StopWaitLimitMs = 30000;
 } // namespace
 
 CopyDlg::CopyDlg()
@@ -88,6 +87,10 @@ void CopyDlg::OnPaint() {
 
 HCURSOR CopyDlg::OnQueryDragIcon() {
     return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CopyDlg::OnOK() {
+    EndRun(IDOK);
 }
 
 void CopyDlg::OnCancel() {

@@ -21,6 +21,9 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    // Enter (and any other IDOK command) and Esc, the close box, Alt+F4 and
+    // WM_CLOSE (IDCANCEL) all end the dialog the same way, through EndRun.
+    void OnOK() override;
     void OnCancel() override;
 
     void OnPaint();
@@ -40,7 +43,8 @@ protected:
 
 private:
     // Every end of the dialog: the user's or the worker's cancel (IDCANCEL),
-    // the end after a final box or a quiet end (0), a failed start (IDOK).
+    // Enter or an IDOK command (IDOK), the end after a final box or a quiet
+    // end (0), a failed start (IDOK).
     // While the worker still works, it asks the worker to stop and ends the
     // dialog only once the worker has ended, so that the end of the process
     // never cuts a device operation.

@@ -14,10 +14,17 @@ const char DeviceUsage[] =
     "  --capacity BYTES     device size; free space = BYTES less what the storage\n"
     "                       holds; a write past it fails with ERROR_DISK_FULL\n"
     "                       (default: the free space of the PC's disk)\n"
+    "  --cluster BYTES      with --capacity: storage is allocated in clusters of BYTES,\n"
+    "                       as flash file systems do; a file holds its size rounded up\n"
+    "                       to whole clusters, a folder one cluster; free space and\n"
+    "                       disk-full follow the clusters\n"
     "  --latency-ms MS      delay added to every request\n"
     "  --rate BYTES_PER_S   link bandwidth (e.g. 256000 for a slow USB link)\n"
     "  --fail-write N       the Nth CeWriteFile of this run fails with ERROR_WRITE_FAULT\n"
     "  --drop-after BYTES   the link drops once BYTES of file data have been written\n"
+    "  --stall-after N      the first N requests of this run (all connections) are\n"
+    "                       answered; the next one is received and never carried out\n"
+    "                       nor answered, and its link stays open (a hung device)\n"
     "  --no-handshake       never answer the handshake (a device that does not answer)\n"
     "  --log FILE           one line per request, refusals included\n"
     "  --help               this text\n"
@@ -55,28 +62,38 @@ const TextOption TextOptions[] = {
     {L"--log", &DeviceOptions::logFile},
 };
 
-// Options followed by a number no larger than `max`, and where it goes.
+// A cluster of 1 GiB is already far beyond any file system's.
+constexpr uint64_t MaxCluster = uint64_t{1} << 30;
+
+// Options followed by a number from `min` to `max`, and where it goes.
 struct NumberOption {
     const wchar_t* name;
+    uint64_t min;
     uint64_t max;
     void (*store)(DeviceOptions& o, uint64_t n);
 };
 
 const NumberOption NumberOptions[] = {
-    {L"--port", 65535, [](DeviceOptions& o, uint64_t n) { o.port = static_cast<uint32_t>(n); }},
-    {L"--capacity", UINT64_MAX / 2,
+    {L"--port", 0, 65535, [](DeviceOptions& o, uint64_t n) { o.port = static_cast<uint32_t>(n); }},
+    {L"--capacity", 0, UINT64_MAX / 2,
      [](DeviceOptions& o, uint64_t n) {
          o.hasCapacity = true;
          o.capacity = n;
      }},
-    {L"--latency-ms", 600000,
+    {L"--cluster", 1, MaxCluster, [](DeviceOptions& o, uint64_t n) { o.cluster = n; }},
+    {L"--latency-ms", 0, 600000,
      [](DeviceOptions& o, uint64_t n) { o.latencyMs = static_cast<uint32_t>(n); }},
-    {L"--rate", UINT64_MAX / 2, [](DeviceOptions& o, uint64_t n) { o.rate = n; }},
-    {L"--fail-write", UINT64_MAX / 2, [](DeviceOptions& o, uint64_t n) { o.failWrite = n; }},
-    {L"--drop-after", UINT64_MAX / 2,
+    {L"--rate", 0, UINT64_MAX / 2, [](DeviceOptions& o, uint64_t n) { o.rate = n; }},
+    {L"--fail-write", 0, UINT64_MAX / 2, [](DeviceOptions& o, uint64_t n) { o.failWrite = n; }},
+    {L"--drop-after", 0, UINT64_MAX / 2,
      [](DeviceOptions& o, uint64_t n) {
          o.hasDropAfter = true;
          o.dropAfter = n;
+     }},
+    {L"--stall-after", 0, UINT64_MAX / 2,
+     [](DeviceOptions& o, uint64_t n) {
+         o.hasStallAfter = true;
+         o.stallAfter = n;
      }},
 };
 
@@ -113,7 +130,7 @@ bool ParseDeviceOptions(int argc, wchar_t** argv, DeviceOptions& o, std::string&
             ++i;
         } else if (const NumberOption* number = FindNumberOption(arg)) {
             uint64_t n = 0;
-            if (!ParseNumber(value, number->max, n)) {
+            if (!ParseNumber(value, number->max, n) || n < number->min) {
                 error = "bad or missing number after option";
                 return false;
             }
@@ -126,6 +143,12 @@ bool ParseDeviceOptions(int argc, wchar_t** argv, DeviceOptions& o, std::string&
     }
     if (!o.help && o.storage.empty()) {
         error = "--storage is required";
+        return false;
+    }
+    // Without a capacity the PC disk's free space is the device's, and
+    // clusters have nothing to count against.
+    if (!o.help && o.cluster != 0 && !o.hasCapacity) {
+        error = "--cluster needs --capacity";
         return false;
     }
     return true;

@@ -15,8 +15,9 @@ using link::Op;
 
 namespace {
 
-// Process-wide: "the Nth write of the session" and "the link drops after N
-// bytes" count across every connection.
+// Process-wide: "the Nth write of the session", "the link drops after N
+// bytes" and "the request after N stalls" count across every connection.
+std::atomic<uint64_t> requestsSeen{0};
 std::atomic<uint64_t> writesSeen{0};
 std::atomic<uint64_t> dataWritten{0};
 std::atomic<bool> linkDropped{false};
@@ -63,8 +64,21 @@ BOOL DeleteDeviceFile(const std::wstring& pcPath) {
     return DeleteFileW(pcPath.c_str());
 }
 
+// On clustered storage a folder takes a cluster: without one free, a folder
+// that could otherwise be created fails with ERROR_DISK_FULL.
 BOOL CreateDeviceFolder(const std::wstring& pcPath) {
-    return CreateDirectoryW(pcPath.c_str(), nullptr);
+    const DeviceStorage& storage = TheStorage();
+    uint64_t freeBefore = 0, total = 0;
+    const bool costs =
+        storage.hasCapacity && storage.FolderAllocation() != 0 && storage.Space(freeBefore, total);
+    if (!CreateDirectoryW(pcPath.c_str(), nullptr))
+        return FALSE;
+    if (costs && freeBefore < storage.FolderAllocation()) {
+        RemoveDirectoryW(pcPath.c_str());
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL RemoveDeviceFolder(const std::wstring& pcPath) {
@@ -99,6 +113,10 @@ void DeviceSession::Run() {
             break;
         }
         stats.bytesIn += 4 + request.size();
+        if (options_.hasStallAfter && ++requestsSeen == options_.stallAfter + 1) {
+            Stall(request);
+            break;
+        }
         link::Reader in(request.data(), request.size());
         uint32_t op = 0;
         uint32_t result = 0;
@@ -131,6 +149,19 @@ void DeviceSession::Run() {
         stats.bytesOut += 4 + response.Data().size();
     }
     stats.Log("conn=" + std::to_string(id_) + " closed; " + stats.Summary());
+}
+
+void DeviceSession::Stall(const std::vector<uint8_t>& request) {
+    link::Reader in(request.data(), request.size());
+    uint32_t op = 0;
+    in.U32(op);
+    TheStats().Log("conn=" + std::to_string(id_) + " " + link::OpName(op) + " STALLED (request " +
+                   std::to_string(options_.stallAfter + 1) + ", never answered)");
+    // A hung device keeps the link open and answers nothing more on it, until
+    // the PC gives up and closes it.
+    std::vector<uint8_t> ignored;
+    while (link::RecvFrame(socket_, ignored) == link::RecvResult::Ok) {
+    }
 }
 
 bool DeviceSession::Handshake() {
@@ -441,16 +472,19 @@ DeviceSession::Outcome DeviceSession::WriteFile(link::Reader& in, uint32_t& resu
                 drop = true;
             }
         }
-        if (TheStorage().hasCapacity) {
+        const DeviceStorage& storage = TheStorage();
+        if (storage.hasCapacity) {
             LARGE_INTEGER size{}, position{}, zero{};
             GetFileSizeEx(file, &size);
             SetFilePointerEx(file, zero, &position, FILE_CURRENT);
-            uint64_t end = static_cast<uint64_t>(position.QuadPart) + allowed;
-            uint64_t growth = end > static_cast<uint64_t>(size.QuadPart)
-                                  ? end - static_cast<uint64_t>(size.QuadPart)
-                                  : 0;
+            const uint64_t end = static_cast<uint64_t>(position.QuadPart) + allowed;
+            const uint64_t before = static_cast<uint64_t>(size.QuadPart);
+            // On clustered storage a write that stays within the file's last
+            // cluster takes nothing more; one that crosses it takes a cluster.
+            const uint64_t growth =
+                end > before ? storage.FileAllocation(end) - storage.FileAllocation(before) : 0;
             uint64_t freeBytes = 0, total = 0;
-            TheStorage().Space(freeBytes, total);
+            storage.Space(freeBytes, total);
             if (growth > freeBytes) {
                 Fail(ERROR_DISK_FULL);
                 out.U32(0);

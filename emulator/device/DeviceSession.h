@@ -27,6 +27,9 @@ private:
     enum class Outcome { Reply, Close };
 
     bool Handshake();
+    // The request that --stall-after names: logged, then neither carried out
+    // nor answered; returns once the PC closes the link.
+    void Stall(const std::vector<uint8_t>& request);
     Outcome Handle(link::Reader& in, uint32_t op, uint32_t& result, link::Writer& out);
     bool ReadPath(link::Reader& in, std::wstring& path);
     // Maps a device path; on refusal sets the last error and logs it.

@@ -70,6 +70,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     storage.hasCapacity = options.hasCapacity;
     storage.capacity = options.capacity;
+    storage.cluster = options.cluster;
     if (!options.logFile.empty() && !TheStats().OpenLog(options.logFile)) {
         fprintf(stderr, "devicesim: cannot open log %s\n", link::Utf8(options.logFile).c_str());
         return 2;

@@ -5,7 +5,7 @@
 
 namespace {
 
-uint64_t FolderBytes(const std::wstring& folder) {
+uint64_t FolderBytes(const DeviceStorage& storage, const std::wstring& folder) {
     uint64_t total = 0;
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
@@ -15,17 +15,25 @@ uint64_t FolderBytes(const std::wstring& folder) {
         if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)
             continue;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            total += FolderBytes(folder + L"\\" + data.cFileName);
+            total +=
+                storage.FolderAllocation() + FolderBytes(storage, folder + L"\\" + data.cFileName);
         else
-            total += static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+            total += storage.FileAllocation(static_cast<uint64_t>(data.nFileSizeHigh) << 32 |
+                                            data.nFileSizeLow);
     } while (FindNextFileW(find.get(), &data));
     return total;
 }
 
 } // namespace
 
+uint64_t DeviceStorage::FileAllocation(uint64_t size) const {
+    if (cluster == 0 || size == 0)
+        return size;
+    return ((size - 1) / cluster + 1) * cluster;
+}
+
 uint64_t DeviceStorage::UsedBytes() const {
-    return FolderBytes(root);
+    return FolderBytes(*this, root);
 }
 
 bool DeviceStorage::Space(uint64_t& freeBytes, uint64_t& totalBytes) const {

@@ -10,8 +10,15 @@ struct DeviceStorage {
     std::wstring root; // full PC path, no trailing backslash
     bool hasCapacity = false;
     uint64_t capacity = 0;
+    // The allocation unit; 0 counts byte for byte (and folders as nothing).
+    uint64_t cluster = 0;
 
-    // Bytes held by every file below the root.
+    // What a file of `size` bytes takes from the capacity: its size rounded
+    // up to whole clusters (an empty file takes none).
+    uint64_t FileAllocation(uint64_t size) const;
+    // What a folder takes: one cluster (nothing when counted byte for byte).
+    uint64_t FolderAllocation() const { return cluster; }
+    // What every file and folder below the root takes.
     uint64_t UsedBytes() const;
     // Free and total bytes of the device; false when the PC disk cannot say.
     bool Space(uint64_t& freeBytes, uint64_t& totalBytes) const;

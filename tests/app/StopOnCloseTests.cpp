@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace {
 
 using controlled_worker::Ending;
@@ -76,21 +80,45 @@ private:
     DialogOnThread dialog_;
 };
 
-// Closes the window; false when the close could not be delivered.
-using Close = bool (*)(HWND);
-
+// A close while the worker works, and possibly a second one while the window
+// waits for it; the first decides the dialog's result.
 struct CloseCase {
-    const char* name;
-    Close first;
-    Close second; // while the window waits; may be null
+    std::string name;
+    CloseWay first;
+    bool (*second)(HWND); // may be null
 };
+
+void PrintTo(const CloseCase& closeCase, std::ostream* out) {
+    *out << closeCase.name;
+}
+
+const CloseWay& Way(const char* name) {
+    for (const CloseWay& way : CloseWays)
+        if (std::string(way.name) == name)
+            return way;
+    ADD_FAILURE() << "no close way " << name;
+    return CloseWays[0];
+}
+
+std::vector<CloseCase> CloseCases() {
+    std::vector<CloseCase> cases;
+    for (const CloseWay& way : CloseWays)
+        cases.push_back({way.name, way, nullptr});
+    const std::pair<const char*, const char*> repeated[] = {
+        {"Escape", "CloseBox"}, {"CloseBox", "Escape"}, {"Enter", "Escape"},
+        {"Escape", "Enter"},    {"AltF4", "Enter"},
+    };
+    for (const auto& [first, second] : repeated)
+        cases.push_back({std::string(first) + "Then" + second, Way(first), Way(second).close});
+    return cases;
+}
 
 class CloseWhileWorking : public StopWhileWorking,
                           public ::testing::WithParamInterface<CloseCase> {};
 
-TEST_P(CloseWhileWorking, AsksTheWorkerToStopAndEndsWithCancelOnceItHasEnded) {
+TEST_P(CloseWhileWorking, AsksTheWorkerToStopAndEndsOnceItHasEnded) {
     Open(Ending::WhenReleased);
-    ASSERT_TRUE(GetParam().first(window_));
+    ASSERT_TRUE(GetParam().first.close(window_));
     ASSERT_TRUE(driver::WaitUntil([] { return controlled_worker::StopSeen() == 1; }));
     if (GetParam().second) {
         ASSERT_TRUE(GetParam().second(window_));
@@ -98,27 +126,25 @@ TEST_P(CloseWhileWorking, AsksTheWorkerToStopAndEndsWithCancelOnceItHasEnded) {
     ExpectStillWaiting();
 
     controlled_worker::Release();
-    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    EXPECT_EQ(GetParam().first.result, WaitForEnd());
     ExpectEndedPromptlyAfterTheWorker();
 }
 
-const CloseCase CloseCases[] = {
-    {"Escape", &driver::SendEscape, nullptr},
-    {"CloseBox", &driver::CloseWindow, nullptr},
-    {"EscapeThenCloseBox", &driver::SendEscape, &driver::CloseWindow},
-    {"CloseBoxThenEscape", &driver::CloseWindow, &driver::SendEscape},
-};
+INSTANTIATE_TEST_SUITE_P(Ways, CloseWhileWorking, ::testing::ValuesIn(CloseCases()),
+                         [](const auto& info) { return info.param.name; });
 
-INSTANTIATE_TEST_SUITE_P(Ways, CloseWhileWorking, ::testing::ValuesIn(CloseCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+class CloseWhileCopying : public StopWhileWorking,
+                          public ::testing::WithParamInterface<CloseWay> {};
 
-TEST_F(StopWhileWorking, EscapeEndsTheDialogAsSoonAsTheCopyStops) {
+TEST_P(CloseWhileCopying, EndsTheDialogAsSoonAsTheCopyStops) {
     Open(Ending::WhenStopped);
-    ASSERT_TRUE(driver::SendEscape(window_));
-    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    ASSERT_TRUE(GetParam().close(window_));
+    EXPECT_EQ(GetParam().result, WaitForEnd());
     EXPECT_EQ(1, controlled_worker::StopSeen());
     ExpectEndedPromptlyAfterTheWorker();
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, CloseWhileCopying, ::testing::ValuesIn(CloseWays), CloseWayName);
 
 struct StatusCase {
     const char* name;
@@ -157,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, StatusWhileStopping, ::testing::ValuesIn(Stat
 struct FinalBoxCase {
     const char* name;
     UINT message;
-    bool escapeWhileWaiting;
+    bool (*whileWaiting)(HWND); // a close while the window waits; may be null
 };
 
 class FinalBoxWhileWorking : public StopWhileWorking,
@@ -175,20 +201,22 @@ TEST_P(FinalBoxWhileWorking, StopsTheWorkerAfterTheBoxThenEndsWithZero) {
 
     driver::PressOk(box->window);
     ASSERT_TRUE(driver::WaitUntil([] { return controlled_worker::StopSeen() == 1; }));
-    if (GetParam().escapeWhileWaiting) {
-        ASSERT_TRUE(driver::SendEscape(window_));
+    if (GetParam().whileWaiting) {
+        ASSERT_TRUE(GetParam().whileWaiting(window_));
     }
     ExpectStillWaiting();
 
     controlled_worker::Release();
-    EXPECT_EQ(0, WaitForEnd()) << "the box's result, not the later Esc";
+    EXPECT_EQ(0, WaitForEnd()) << "the box's result, not the later close";
     ExpectEndedPromptlyAfterTheWorker();
 }
 
 const FinalBoxCase FinalBoxCases[] = {
-    {"AllCopied", UM_ALL_COPIED, false},
-    {"CopyFailed", UM_COPY_FAILED, false},
-    {"AllCopiedThenEscape", UM_ALL_COPIED, true},
+    {"AllCopied", UM_ALL_COPIED, nullptr},
+    {"CopyFailed", UM_COPY_FAILED, nullptr},
+    {"AllCopiedThenEscape", UM_ALL_COPIED, &driver::SendEscape},
+    {"CopyFailedThenEnter", UM_COPY_FAILED, &driver::SendEnter},
+    {"AllCopiedThenAltF4", UM_ALL_COPIED, &driver::SendAltF4},
 };
 
 INSTANTIATE_TEST_SUITE_P(Messages, FinalBoxWhileWorking, ::testing::ValuesIn(FinalBoxCases),
@@ -201,7 +229,7 @@ TEST_P(CloseAfterWorker, EndsTheDialogAtOnceWithoutAStop) {
     ASSERT_TRUE(controlled_worker::WaitForThreadEnd(driver::DefaultTimeoutMs));
     const DWORD closedAt = ::GetTickCount();
     ASSERT_TRUE(GetParam().close(window_));
-    EXPECT_EQ(IDCANCEL, WaitForEnd());
+    EXPECT_EQ(GetParam().result, WaitForEnd());
     EXPECT_LT(Elapsed(closedAt, EndedAt()), PromptMs);
     EXPECT_EQ(0, StopFlag);
 }

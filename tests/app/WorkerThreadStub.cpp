@@ -1,29 +1,38 @@
+// Stands in for the installation run in tests of the dialog: the worker
+// thread starts and ends at once, touching nothing.
 #include "tests/app/WorkerThreadStub.h"
 
 #include "framework/UniqueResource.h"
 #include "install/WorkerThread.h"
-#include "tests/driver/WindowDriver.h"
 
-#include <atomic>
-
+namespace worker_stub {
 namespace {
 
-// A handle of the stub worker's own thread, left by the worker for the test.
-std::atomic<HANDLE> startedWorker{nullptr};
+UniqueHandle started;
+// A real handle to the worker's thread, written before `started` is set.
+UniqueHandle workerThread;
 
 } // namespace
+
+void Prepare() {
+    workerThread.reset();
+    started.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+bool WaitForThreadEnd(DWORD timeoutMs) {
+    if (!started || ::WaitForSingleObject(started.get(), timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    return ::WaitForSingleObject(workerThread.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+} // namespace worker_stub
 
 UINT __cdecl WorkerThreadProc(LPVOID) {
     HANDLE self = nullptr;
     ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &self,
                       SYNCHRONIZE, FALSE, 0);
-    UniqueHandle(startedWorker.exchange(self)).reset();
+    worker_stub::workerThread.reset(self);
+    if (worker_stub::started)
+        ::SetEvent(worker_stub::started.get());
     return 0;
-}
-
-bool WaitForWorkerStubEnd(DWORD timeoutMs) {
-    if (!driver::WaitUntil([] { return startedWorker.load() != nullptr; }, timeoutMs))
-        return false;
-    UniqueHandle worker(startedWorker.exchange(nullptr));
-    return ::WaitForSingleObject(worker.get(), timeoutMs) == WAIT_OBJECT_0;
 }

@@ -1,8 +1,14 @@
 #pragma once
-// The stand-in for the installation run in tests of the dialog: the worker
-// thread starts and ends at once, touching nothing.
+// The stand-in for the installation run in tests of the dialog's handlers: a
+// worker thread that starts and ends at once, touching nothing.
 #include <windows.h>
 
-// Waits until the last stub worker that started has ended, as the dialog sees
-// it (its thread has ended, not only its procedure). False on time-out.
-bool WaitForWorkerStubEnd(DWORD timeoutMs);
+namespace worker_stub {
+
+// Sets up the next run; call before the dialog starts its worker.
+void Prepare();
+// Waits until the worker's thread itself has ended, so that the dialog no
+// longer has a worker to stop. False on time-out, or when none started.
+bool WaitForThreadEnd(DWORD timeoutMs);
+
+} // namespace worker_stub

@@ -331,20 +331,55 @@ bool PressOk(HWND box) {
     return ::PostMessageW(box, WM_COMMAND, IDOK, 0) != FALSE;
 }
 
+bool PressCancel(HWND window) {
+    return ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0) != FALSE;
+}
+
 bool CloseWindow(HWND window) {
     return ::PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
 }
 
-bool SendEscape(HWND dialog) {
-    const LPARAM down =
-        1 | (static_cast<LPARAM>(::MapVirtualKeyW(VK_ESCAPE, MAPVK_VK_TO_VSC)) << 16);
-    const LPARAM up = down | (1LL << 30) | (1LL << 31);
-    if (!::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, down))
+bool PressCloseBox(HWND window) {
+    return ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
+}
+
+namespace {
+
+// The lParam of a key message: repeat count 1, the key's scan code, and for
+// a release the previous-state and transition bits.
+LPARAM KeyData(UINT key, bool release, bool altDown) {
+    DWORD flags = 0;
+    if (altDown)
+        flags |= KF_ALTDOWN;
+    if (release)
+        flags |= KF_REPEAT | KF_UP;
+    const DWORD data = 1 | (::MapVirtualKeyW(key, MAPVK_VK_TO_VSC) << 16) | (flags << 16);
+    return static_cast<LPARAM>(data);
+}
+
+bool PressKey(HWND window, UINT key, bool altDown) {
+    const UINT down = altDown ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    const UINT up = altDown ? WM_SYSKEYUP : WM_KEYUP;
+    if (!::PostMessageW(window, down, key, KeyData(key, false, altDown)))
         return false;
-    // The key-down may have ended the dialog already; the key-up then finds
+    // The key-down may have ended the window already; the release then finds
     // no window, as the person's key would.
-    ::PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, up);
+    ::PostMessageW(window, up, key, KeyData(key, true, altDown));
     return true;
+}
+
+} // namespace
+
+bool SendEscape(HWND dialog) {
+    return PressKey(dialog, VK_ESCAPE, false);
+}
+
+bool SendEnter(HWND dialog) {
+    return PressKey(dialog, VK_RETURN, false);
+}
+
+bool SendAltF4(HWND window) {
+    return PressKey(window, VK_F4, true);
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeoutMs) {

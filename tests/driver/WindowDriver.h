@@ -110,10 +110,21 @@ BoxIcon IconByPixels(HWND iconControl);
 
 // Presses OK on a message box (posted, so it returns at once).
 bool PressOk(HWND box);
-// The close box: WM_CLOSE.
+// The command IDCANCEL, as a Cancel button would send it.
+bool PressCancel(HWND window);
+// WM_CLOSE, as another program (or pelko's own worker) closes a window.
 bool CloseWindow(HWND window);
-// The Esc key, posted to the dialog as a key press and release.
+// The close box of the caption: the WM_SYSCOMMAND SC_CLOSE that it sends.
+bool PressCloseBox(HWND window);
+
+// Keys, posted to the window that has the focus as the keyboard delivers
+// them: a press and a release. pelko's dialog has no control that takes the
+// focus, so its keys go to the dialog window itself.
 bool SendEscape(HWND dialog);
+bool SendEnter(HWND dialog);
+// F4 pressed and released while Alt is held (WM_SYSKEYDOWN and WM_SYSKEYUP
+// with the Alt bit set).
+bool SendAltF4(HWND window);
 
 // Waits until `window` no longer exists.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = DefaultTimeoutMs);

@@ -41,3 +41,19 @@ ScopedActiveSyncKey::ScopedActiveSyncKey(bool present) : wasPresent_(ActiveSyncK
 ScopedActiveSyncKey::~ScopedActiveSyncKey() {
     SetActiveSyncKey(wasPresent_);
 }
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* variable, const wchar_t* value)
+    : name(variable) {
+    const DWORD length = ::GetEnvironmentVariableW(variable, nullptr, 0);
+    if (length != 0) {
+        std::wstring old(length, L'\0');
+        old.resize(::GetEnvironmentVariableW(variable, &old[0], length));
+        oldValue = old;
+        wasSet = true;
+    }
+    ::SetEnvironmentVariableW(variable, value);
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+    ::SetEnvironmentVariableW(name.c_str(), wasSet ? oldValue.c_str() : nullptr);
+}

@@ -28,3 +28,18 @@ public:
 private:
     bool wasPresent_;
 };
+
+// An environment variable of this process (and so of the programs it starts)
+// set for one test; its earlier value, or its absence, comes back afterwards.
+class ScopedEnvironmentVariable {
+public:
+    ScopedEnvironmentVariable(const wchar_t* variable, const wchar_t* value);
+    ~ScopedEnvironmentVariable();
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    std::wstring name;
+    bool wasSet = false;
+    std::wstring oldValue;
+};

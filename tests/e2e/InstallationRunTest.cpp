@@ -1,12 +1,15 @@
 // pelko from start to end, driven as a person would: the real pelko.exe,
 // insthelp.dll and our rapi.dll against devicesim, the windows read and their
 // buttons pressed, the device's files checked byte for byte.
+#include "install/InstallConstants.h"
 #include "tests/e2e/HostSettings.h"
+#include "tests/e2e/ShortStopWait.h"
 #include "tests/e2e/StagedPelko.h"
 #include "tests/support/FileTree.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 
 using driver::BoxIcon;
@@ -25,6 +28,10 @@ constexpr wchar_t NoDevice[] = L"No navigation device found.";
 constexpr wchar_t ActiveSyncMissing[] =
     L"ActiveSync\u00AE is not installed. Please install ActiveSync\u00AE first.";
 constexpr wchar_t ErrorOccurred[] = L"An error occurred.";
+
+// The longest exchange that our rapi.dll allows (RAPI_TIMEOUT_MS), far beyond
+// any wait of a test.
+constexpr wchar_t PatientLinkTimeoutMs[] = L"600000";
 
 constexpr wchar_t OldA[] = L"\\Mounted Volume\\a.txt";
 constexpr wchar_t NewB[] = L"\\Mounted Volume\\sub\\b.txt";
@@ -58,10 +65,11 @@ void ExpectWarningOwnedByWindow(const FinalBox& final, const wchar_t* text) {
     EXPECT_EQ(final.box.owner, final.progressWindow);
 }
 
-// Requests of the device's log ("conn=N Operation ..." lines).
+// Requests and events of the device's log ("conn=N Operation ..." and
+// "conn=N opened" lines).
 int LogLinesWith(const DeviceSim& device, const char* operation) {
     std::string log = device.LogText();
-    std::regex pattern(std::string(" conn=[0-9]+ ") + operation + "( |$)");
+    std::regex pattern(std::string(" conn=[0-9]+ ") + operation + "([ \r\n]|$)");
     return static_cast<int>(std::distance(std::sregex_iterator(log.begin(), log.end(), pattern),
                                           std::sregex_iterator()));
 }
@@ -77,9 +85,73 @@ testing::AssertionResult SameBytes(const std::string& actual, const std::string&
                                        << ", first difference at byte " << at;
 }
 
+// The update's files by their path below \Mounted Volume, with their bytes.
+using UpdateFiles = std::map<std::wstring, std::string>;
+
 void ExpectWorkedUpdateInstalled(const DeviceSim& device) {
     EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(OldA)), PatternBytes(100, 1)));
     EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(NewB)), PatternBytes(300, 2)));
+}
+
+// Every file below \Mounted Volume is one of the update's files, byte for
+// byte; the number of them.
+int ExpectOnlyWholeUpdateFiles(const DeviceSim& device, const UpdateFiles& files) {
+    int whole = 0;
+    for (const std::wstring& relative :
+         testsupport::ListTree(device.StoragePath(L"\\Mounted Volume"))) {
+        SCOPED_TRACE(testsupport::Utf8(relative));
+        const auto expected = files.find(relative);
+        if (expected == files.end()) {
+            ADD_FAILURE() << "not a file of the update";
+            continue;
+        }
+        const std::string bytes =
+            ReadFileBytes(device.StoragePath(L"\\Mounted Volume\\" + relative));
+        EXPECT_TRUE(SameBytes(bytes, expected->second));
+        whole += bytes == expected->second;
+    }
+    return whole;
+}
+
+// The device's log shows every connection that was opened closed again.
+testing::AssertionResult EveryConnectionClosed(const DeviceSim& device) {
+    // devicesim notes the close once it has seen it: wait for the line.
+    int opened = 0, closed = 0;
+    driver::WaitUntil([&] {
+        opened = LogLinesWith(device, "opened");
+        closed = LogLinesWith(device, "closed;");
+        return opened > 0 && opened == closed;
+    });
+    if (opened > 0 && opened == closed)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << opened << " connections opened, " << closed << " closed\n"
+                                       << device.LogText();
+}
+
+// Which request of a run (counting from 1 the requests that the device
+// answered, as --stall-after counts them) was the `nth` WriteFile to the
+// device file `devicePath`; 0 when the log has none.
+uint64_t RequestNumberOfWrite(const std::string& log, const std::wstring& devicePath, int nth) {
+    const std::string created = " CreateFile " + testsupport::Utf8(devicePath) + " -> ";
+    uint64_t request = 0;
+    bool inFile = false;
+    int writes = 0;
+    size_t lineStart = 0;
+    while (lineStart < log.size()) {
+        size_t lineEnd = log.find('\n', lineStart);
+        if (lineEnd == std::string::npos)
+            lineEnd = log.size();
+        const std::string line = log.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        if (line.find(" -> ") == std::string::npos)
+            continue; // not a request: a connection opened or closed
+        ++request;
+        if (line.find(created) != std::string::npos)
+            inFile = true;
+        else if (inFile && line.find(" WriteFile -> ") != std::string::npos && ++writes == nth)
+            return request;
+    }
+    return 0;
 }
 
 } // namespace
@@ -215,37 +287,158 @@ TEST(InstallationRun, WriteFailureInTheMiddleOfAFileLeavesNoPartialFile) {
     EXPECT_FALSE(FileExists(device.StoragePath(L"\\Mounted Volume\\big.bin")));
 }
 
-TEST(InstallationRun, ClosingTheWindowDuringTheCopyStopsCleanly) {
+// A key or click that ends the window, delivered as a person's arrives.
+struct CloseKey {
+    const char* name;
+    bool (*press)(HWND);
+};
+
+void PrintTo(const CloseKey& key, std::ostream* out) {
+    *out << key.name;
+}
+
+class ClosingMidCopy : public ::testing::TestWithParam<CloseKey> {};
+
+TEST_P(ClosingMidCopy, StopsTheCopyEndsTheProcessAndLeavesOnlyWholeFiles) {
+    // Files of three blocks, the last one short, as an update's files are.
+    const int fileCount = 8;
+    const size_t fileSize = 300000;
     StagedPelko stage;
-    const int fileCount = 4;
-    const size_t fileSize = 256 * 1024;
-    for (int i = 0; i < fileCount; ++i)
-        stage.AddUpdateFile(L"part" + std::to_wstring(i) + L".bin", PatternBytes(fileSize, 10 + i));
-    // About 200 KB/s: the whole update takes some five seconds.
-    DeviceSim device({L"--rate", L"200000"});
+    UpdateFiles files;
+    for (int i = 0; i < fileCount; ++i) {
+        const std::wstring name = L"f" + std::to_wstring(i) + L".bin";
+        files[name] = PatternBytes(fileSize, 10 + i);
+        stage.AddUpdateFile(name, files[name]);
+    }
+    // About 150 KB/s: the whole update takes some sixteen seconds, one block
+    // about one.
+    DeviceSim device({L"--rate", L"150000"});
     ASSERT_TRUE(device.Started()) << device.Error();
 
     driver::Process pelko = stage.Start();
     HWND window = driver::WaitForProgressWindow(pelko.id());
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(driver::WaitUntil([&] { return driver::BarPosition(window) >= 300; }, 30000));
-    ASSERT_TRUE(driver::CloseWindow(window));
-    const DWORD closed = ::GetTickCount();
+    // Into the second file: the first one is whole on the device.
+    ASSERT_TRUE(driver::WaitUntil([&] { return driver::BarPosition(window) >= 150; }, 60000));
+    ASSERT_TRUE(GetParam().press(window));
+    const DWORD pressed = ::GetTickCount();
     ASSERT_TRUE(pelko.WaitForExit(15000).has_value()) << "pelko.exe did not end";
-    EXPECT_LT(::GetTickCount() - closed, 10000u);
+    EXPECT_LT(::GetTickCount() - pressed, 10000u);
 
-    // Every file on the device is whole; the ones before the stop are there.
-    int complete = 0;
+    const int whole = ExpectOnlyWholeUpdateFiles(device, files);
+    EXPECT_GE(whole, 1);
+    EXPECT_LT(whole, fileCount) << "the copy was to stop midway";
+    EXPECT_TRUE(EveryConnectionClosed(device));
+}
+
+const CloseKey CloseKeys[] = {
+    {"Escape", &driver::SendEscape},        {"Enter", &driver::SendEnter},
+    {"AltF4", &driver::SendAltF4},          {"CloseBox", &driver::PressCloseBox},
+    {"CloseMessage", &driver::CloseWindow},
+};
+
+INSTANTIATE_TEST_SUITE_P(Keys, ClosingMidCopy, ::testing::ValuesIn(CloseKeys),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InstallationRun, HungDeviceIsGivenUpAfterTheCloseAndKeepsWhatWasWrittenBeforeIt) {
+    // The staged program gives up ShortStopWaitMs after the close.
+    StagedPelko stage(L"pelko_short_stop_wait.exe");
+    const int fileCount = 4;
+    const size_t fileSize = 300000;
+    UpdateFiles files;
     for (int i = 0; i < fileCount; ++i) {
-        std::wstring path =
-            device.StoragePath(L"\\Mounted Volume\\part" + std::to_wstring(i) + L".bin");
-        if (!FileExists(path))
-            continue;
-        EXPECT_TRUE(SameBytes(ReadFileBytes(path), PatternBytes(fileSize, 10 + i))) << "part" << i;
-        ++complete;
+        const std::wstring name = L"f" + std::to_wstring(i) + L".bin";
+        files[name] = PatternBytes(fileSize, 20 + i);
+        stage.AddUpdateFile(name, files[name]);
     }
-    EXPECT_GE(complete, 1);
-    EXPECT_LT(complete, fileCount);
+    const std::wstring hungFile = L"\\Mounted Volume\\f1.bin";
+
+    // A run on a device that answers everything numbers the requests: the
+    // device is to hang at the second block of f1.bin.
+    uint64_t hungRequest = 0;
+    {
+        DeviceSim answering;
+        ASSERT_TRUE(answering.Started()) << answering.Error();
+        driver::Process pelko = stage.Start();
+        FinalBox final;
+        ASSERT_TRUE(WaitForFinalBox(pelko, final));
+        ASSERT_EQ(final.box.text, CopyFinished);
+        DismissAndExpectExit(pelko, final);
+        hungRequest = RequestNumberOfWrite(answering.LogText(), hungFile, 2);
+        ASSERT_NE(0u, hungRequest) << answering.LogText();
+    }
+
+    // Our rapi.dll would give up on the call after RAPI_TIMEOUT_MS; here the
+    // link outwaits the window (by far), as a real device link that hangs can.
+    ScopedEnvironmentVariable patientLink(L"RAPI_TIMEOUT_MS", PatientLinkTimeoutMs);
+    DeviceSim device({L"--stall-after", std::to_wstring(hungRequest - 1)});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    driver::Process pelko = stage.Start();
+    HWND window = driver::WaitForProgressWindow(pelko.id());
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(
+        driver::WaitUntil([&] { return LogLinesWith(device, "WriteFile STALLED") == 1; }, 60000))
+        << device.LogText();
+
+    const DWORD closed = ::GetTickCount(); // before the key, so the wait is not overstated
+    ASSERT_TRUE(driver::SendEscape(window));
+    ASSERT_TRUE(pelko.WaitForExit(ShortStopWaitMs + 30000).has_value()) << "pelko.exe did not end";
+    const DWORD waited = ::GetTickCount() - closed;
+    EXPECT_GE(waited, ShortStopWaitMs) << "the window waits for the worker before it gives up";
+
+    // f0.bin is whole; f1.bin keeps, under its own name, the one block written
+    // before the hang: nothing could remove it. The later files' old copies
+    // would be gone; the new ones never came. The helper was removed before
+    // the copy.
+    EXPECT_EQ(testsupport::ListTree(device.StoragePath(L"\\Mounted Volume")),
+              (std::vector<std::wstring>{L"f0.bin", L"f1.bin"}));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(L"\\Mounted Volume\\f0.bin")),
+                          files[L"f0.bin"]));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(device.StoragePath(hungFile)),
+                          files[L"f1.bin"].substr(0, UpdateBlockSize)));
+    EXPECT_TRUE(EveryConnectionClosed(device));
+}
+
+TEST(InstallationRun, UpdateThatFitsByBytesButNotByClustersEndsWithTheErrorBoxAndNoPartialFile) {
+    // Half a block: a block fills two clusters.
+    constexpr uint64_t Cluster = UpdateBlockSize / 2;
+    const uint64_t helperClusters = (StagedPelko::HelperSize() + Cluster - 1) / Cluster;
+    // Files of two whole blocks and one byte: four clusters and one byte,
+    // five clusters each.
+    const uint64_t fileSize = 2 * UpdateBlockSize + 1;
+    const int fileCount = static_cast<int>(helperClusters) + 3;
+    // While the free space is asked, \Mounted Volume and the helper take
+    // 1 + helperClusters clusters and 4 * fileCount + 1 are free: more than
+    // the update's bytes. With the helper removed, the last file finds three
+    // clusters for its five, and its second block fails with a full disk.
+    const uint64_t capacity = (1 + helperClusters + 4 * fileCount + 1) * Cluster;
+    StagedPelko stage;
+    UpdateFiles files;
+    for (int i = 0; i < fileCount; ++i) {
+        const std::wstring name = L"c" + std::to_wstring(i) + L".bin";
+        files[name] = PatternBytes(fileSize, 30 + i);
+        stage.AddUpdateFile(name, files[name]);
+    }
+    DeviceSim device(
+        {L"--capacity", std::to_wstring(capacity), L"--cluster", std::to_wstring(Cluster)});
+    ASSERT_TRUE(device.Started()) << device.Error();
+
+    driver::Process pelko = stage.Start();
+    FinalBox final;
+    ASSERT_TRUE(WaitForFinalBox(pelko, final));
+    EXPECT_EQ(final.box.text, ErrorOccurred);
+    EXPECT_EQ(final.box.icon, BoxIcon::Error);
+    EXPECT_EQ(final.box.caption, L"pelko");
+    EXPECT_EQ(final.box.owner, final.progressWindow);
+    EXPECT_EQ(final.barPosition, 0);
+    DismissAndExpectExit(pelko, final);
+
+    // Every file but the last is whole; the last is not there at all.
+    EXPECT_EQ(ExpectOnlyWholeUpdateFiles(device, files), fileCount - 1);
+    // The one write that failed was refused for want of clusters.
+    const std::string diskFull = "WriteFile -> 0 err=" + std::to_string(ERROR_DISK_FULL);
+    EXPECT_EQ(LogLinesWith(device, diskFull.c_str()), 1) << device.LogText();
+    EXPECT_FALSE(FileExists(device.StoragePath(Helper)));
 }
 
 TEST(InstallationRun, MissingUpdateFolderIsAnErrorBeforeTheDeviceChanges) {

@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-StagedPelko::StagedPelko() {
-    ::CopyFileW(driver::PelkoExePath().c_str(), (stage_ / L"pelko.exe").c_str(), FALSE);
+StagedPelko::StagedPelko(const std::wstring& program) {
+    ::CopyFileW((driver::BinFolder() + L"\\" + program).c_str(), (stage_ / L"pelko.exe").c_str(),
+                FALSE);
     ::CopyFileW(testsupport::DeviceSim::InsthelpDll().c_str(), (stage_ / L"insthelp.dll").c_str(),
                 FALSE);
 }

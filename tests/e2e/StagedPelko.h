@@ -10,7 +10,9 @@
 
 class StagedPelko {
 public:
-    StagedPelko();
+    // Stages pelko.exe of this build, or another build of it from the bin
+    // folder (e.g. L"pelko_short_stop_wait.exe"), always as pelko.exe.
+    explicit StagedPelko(const std::wstring& program = L"pelko.exe");
 
     const std::wstring& Folder() const { return stage_.Path(); }
     std::wstring UpdateFiles() const { return stage_ / L"update_files"; }

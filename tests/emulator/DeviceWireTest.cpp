@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,14 @@ public:
         std::vector<uint8_t> answer;
         return link::RecvFrame(socket_, answer) != link::RecvResult::Ok;
     }
+    // The link is open and nothing has arrived on it: no answer, no close.
+    bool OpenWithNothingToRead() {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket_, &readable);
+        timeval now{0, 0};
+        return select(0, &readable, nullptr, nullptr, &now) == 0;
+    }
     bool Request(Op op, const std::wstring& path, uint32_t& result, uint32_t& error) {
         link::Writer w;
         w.U32(static_cast<uint32_t>(op));
@@ -247,6 +256,65 @@ TEST(DeviceSimWire, LastErrorBelongsToEachConnection) {
     EXPECT_EQ(static_cast<uint32_t>(ERROR_ACCESS_DENIED), error);
 }
 
+// Waits until the device's log holds `text` `count` times (devicesim writes
+// each line as it handles the request).
+bool LogShows(const DeviceSim& device, const std::string& text, size_t count = 1) {
+    constexpr DWORD TimeoutMs = 10000;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const std::string log = device.LogText();
+        size_t found = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++found;
+        if (found >= count)
+            return true;
+        if (GetTickCount() - start > TimeoutMs)
+            return false;
+        Sleep(10);
+    }
+}
+
+TEST(DeviceSimWire, StallAfterAnswersThatManyRequestsThenNeverTheNextOne) {
+    DeviceSim device({L"--stall-after", L"2"});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    auto stalled = std::make_unique<RawLink>(device.Port());
+    RawLink other(device.Port());
+    ASSERT_TRUE(stalled->Hello()); // handshakes are not requests
+    ASSERT_TRUE(other.Hello());
+
+    // Requests 1 and 2, on either link, are answered.
+    uint32_t result = 0, error = 0;
+    ASSERT_TRUE(stalled->Request(Op::CreateDirectory, L"\\first", result, error));
+    EXPECT_EQ(1u, result);
+    ASSERT_TRUE(other.Request(Op::CreateDirectory, L"\\second", result, error));
+    EXPECT_EQ(1u, result);
+
+    // Request 3 is received and neither carried out nor answered.
+    link::Writer third;
+    third.U32(static_cast<uint32_t>(Op::CreateDirectory));
+    third.String(L"\\third");
+    ASSERT_TRUE(stalled->Send(third.Data()));
+    ASSERT_TRUE(LogShows(device, "CreateDirectory STALLED")) << device.LogText();
+
+    // The device itself goes on: request 4 on the other link is answered, and
+    // so is a fifth; only the one request stalls.
+    ASSERT_TRUE(other.Request(Op::CreateDirectory, L"\\fourth", result, error));
+    EXPECT_EQ(1u, result);
+    ASSERT_TRUE(other.Request(Op::GetFileAttributes, L"\\fourth", result, error));
+    EXPECT_NE(0u, result & FILE_ATTRIBUTE_DIRECTORY);
+
+    // The stalled link has neither an answer nor a close on it.
+    EXPECT_TRUE(stalled->OpenWithNothingToRead());
+    EXPECT_FALSE(testsupport::FolderExists(device.StoragePath(L"\\third")));
+    for (const wchar_t* done : {L"\\first", L"\\second", L"\\fourth"})
+        EXPECT_TRUE(testsupport::FolderExists(device.StoragePath(done))) << testsupport::Utf8(done);
+
+    // When the PC gives up and closes the link, the device notes the close.
+    stalled.reset();
+    EXPECT_TRUE(LogShows(device, " closed; ")) << device.LogText();
+    EXPECT_TRUE(device.Running());
+}
+
 // Runs devicesim with the arguments; its exit code and what it printed.
 DWORD RunDeviceSim(const std::wstring& args, std::string& output) {
     testsupport::TempDir temp;
@@ -285,8 +353,8 @@ TEST(DeviceSimCommandLine, HelpNamesEveryOption) {
     std::string help;
     ASSERT_EQ(0u, RunDeviceSim(L"--help", help));
     for (const char* option :
-         {"--storage", "--port", "--port-file", "--capacity", "--latency-ms", "--rate",
-          "--fail-write", "--drop-after", "--no-handshake", "--log", "--help"})
+         {"--storage", "--port", "--port-file", "--capacity", "--cluster", "--latency-ms", "--rate",
+          "--fail-write", "--drop-after", "--stall-after", "--no-handshake", "--log", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
 }
 
@@ -301,6 +369,11 @@ TEST(DeviceSimCommandLine, MalformedCommandLinesAreRefused) {
         s + L"--capacity -1", // negative
         s + L"--fail-write 99999999999999999999999",
         s + L"--latency-ms",
+        s + L"--stall-after",
+        s + L"--stall-after -1",
+        s + L"--cluster 4096",               // no --capacity to count against
+        s + L"--capacity 65536 --cluster 0", // no cluster size
+        s + L"--capacity 65536 --cluster 2147483648",
         s + L"--bogus",
         L"--storage \"" + storage.Path() + L"\\missing\" --port 0",
     };

@@ -12,6 +12,7 @@
 #include "emulator/link/LinkProtocol.h"
 #include "emulator/link/LinkSocket.h"
 #include "framework/JoinableThread.h"
+#include "framework/UniqueResource.h"
 #include "tests/emulator/LoopbackSocket.h"
 #include "tests/emulator/RapiBinding.h"
 #include "tests/support/DeviceSim.h"
@@ -309,6 +310,121 @@ TEST_F(RapiDevice, CapacityLimitsWritesWithDiskFull) {
     EXPECT_TRUE(Write(Root + L"\\a.bin", std::string(600, 'c')));
 }
 
+// CeRapiInvoke releases its input with LocalFree: hand it a LocalAlloc copy.
+BYTE* LocalCopy(const std::vector<BYTE>& bytes) {
+    auto* block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, bytes.size() ? bytes.size() : 1));
+    if (block && !bytes.empty())
+        memcpy(block, bytes.data(), bytes.size());
+    return block;
+}
+
+// Storage allocated in clusters, as a flash file system allocates it.
+TEST_F(RapiDevice, ClusteredStorageCountsWholeClusters) {
+    constexpr DWORD Cluster = 4096;
+    const std::string helper = testsupport::ReadFileBytes(DeviceSim::InsthelpDll());
+    ASSERT_FALSE(helper.empty());
+    const DWORD helperClusters = static_cast<DWORD>((helper.size() + Cluster - 1) / Cluster);
+    // \Mounted Volume, the helper library and 16 clusters for the files below.
+    const DWORD capacity = (1 + helperClusters + 16) * Cluster;
+    DeviceSim device(
+        {L"--capacity", std::to_wstring(capacity), L"--cluster", std::to_wstring(Cluster)});
+    ASSERT_TRUE(device.Started()) << device.Error();
+    ASSERT_TRUE(Connect());
+    auto freeBytes = [] {
+        STORE_INFORMATION store{};
+        EXPECT_TRUE(Rapi().CeGetStoreInformation(&store));
+        return store.dwFreeSize;
+    };
+    EXPECT_EQ(capacity, freeBytes());
+
+    // A folder takes one cluster.
+    ASSERT_TRUE(Rapi().CeCreateDirectory(Root.c_str(), nullptr));
+    EXPECT_EQ(capacity - Cluster, freeBytes());
+    const std::wstring helperPath = Root + L"\\insthelp.dll";
+    ASSERT_TRUE(Write(helperPath, helper));
+    DWORD expected = 16 * Cluster;
+    EXPECT_EQ(expected, freeBytes());
+
+    // Each file takes its size rounded up to whole clusters.
+    struct File {
+        const wchar_t* name;
+        DWORD size;
+        DWORD clusters;
+    } files[] = {
+        {L"empty", 0, 0},
+        {L"one byte", 1, 1},
+        {L"cluster less one", Cluster - 1, 1},
+        {L"one cluster", Cluster, 1},
+        {L"cluster and one", Cluster + 1, 2},
+    };
+    for (const File& file : files) {
+        SCOPED_TRACE(testsupport::Utf8(file.name));
+        ASSERT_TRUE(Write(Root + L"\\" + file.name, std::string(file.size, 'f')));
+        expected -= file.clusters * Cluster;
+        EXPECT_EQ(expected, freeBytes());
+    }
+    ASSERT_TRUE(Rapi().CeCreateDirectory((Root + L"\\sub").c_str(), nullptr));
+    expected -= Cluster;
+    EXPECT_EQ(expected, freeBytes());
+
+    // The helper library asks the device's own call, and sees the same.
+    std::vector<BYTE> request(510, 0);
+    memcpy(request.data(), Root.data(), Root.size() * sizeof(wchar_t));
+    DWORD replySize = 0;
+    BYTE* reply = nullptr;
+    ASSERT_EQ(S_OK, Rapi().CeRapiInvoke(helperPath.c_str(), L"InvkFreeDiskSpace", 510,
+                                        LocalCopy(request), &replySize, &reply, nullptr, 0));
+    UniqueLocal replyBlock(reply);
+    EXPECT_EQ(std::to_wstring(expected) + L'\0',
+              std::wstring(reinterpret_cast<wchar_t*>(reply), replySize / sizeof(wchar_t)));
+
+    // Fill what is left to the last byte of its last cluster: the bytes fit,
+    // the cluster is the last one.
+    const DWORD left = expected;
+    HANDLE big = Create(Root + L"\\big");
+    ASSERT_NE(INVALID_HANDLE_VALUE, big);
+    DWORD written = 0;
+    std::string block(left - Cluster + 1, 'b');
+    EXPECT_TRUE(
+        Rapi().CeWriteFile(big, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+    EXPECT_EQ(0u, freeBytes());
+    block.assign(Cluster - 1, 'b');
+    EXPECT_TRUE(
+        Rapi().CeWriteFile(big, block.data(), static_cast<DWORD>(block.size()), &written, nullptr))
+        << "within the file's last cluster";
+    EXPECT_EQ(Cluster - 1, written);
+    // One byte more crosses into a cluster that is not there.
+    written = 0xdeadbeef;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeWriteFile(big, "b", 1, &written, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), Rapi().CeGetLastError());
+    EXPECT_EQ(0u, written);
+    Rapi().CeCloseHandle(big);
+    EXPECT_EQ(left, testsupport::ReadFileBytes(device.StoragePath(Root + L"\\big")).size());
+
+    // A new file can be created (it takes nothing) but not written; a folder
+    // cannot be created at all.
+    HANDLE more = Create(Root + L"\\more");
+    ASSERT_NE(INVALID_HANDLE_VALUE, more);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeWriteFile(more, "m", 1, &written, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), Rapi().CeGetLastError());
+    Rapi().CeCloseHandle(more);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(Rapi().CeCreateDirectory((Root + L"\\full").c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), Rapi().CeGetLastError());
+    EXPECT_FALSE(testsupport::FolderExists(device.StoragePath(Root + L"\\full")));
+    // An existing folder is still reported as such.
+    EXPECT_FALSE(Rapi().CeCreateDirectory((Root + L"\\sub").c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), Rapi().CeGetLastError());
+
+    // Deleting a file gives its clusters back.
+    ASSERT_TRUE(Rapi().CeDeleteFile((Root + L"\\one byte").c_str()));
+    EXPECT_EQ(Cluster, freeBytes());
+    EXPECT_TRUE(Write(Root + L"\\more", "m"));
+    EXPECT_EQ(0u, freeBytes());
+}
+
 TEST_F(RapiDevice, FailWriteFailsExactlyTheNthWrite) {
     DeviceSim device({L"--fail-write", L"2"});
     ASSERT_TRUE(device.Started()) << device.Error();
@@ -360,14 +476,6 @@ TEST_F(RapiDevice, DroppedLinkFailsTheWriteAndEveryLaterCallAtOnce) {
         EXPECT_LT(GetTickCount() - start, 5000u) << "no call waits for the lost link";
         EXPECT_EQ(S_OK, Rapi().CeRapiUninit());
     }
-}
-
-// CeRapiInvoke releases its input with LocalFree: hand it a LocalAlloc copy.
-BYTE* LocalCopy(const std::vector<BYTE>& bytes) {
-    auto* block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, bytes.size() ? bytes.size() : 1));
-    if (block && !bytes.empty())
-        memcpy(block, bytes.data(), bytes.size());
-    return block;
 }
 
 TEST_F(RapiDevice, InvokeRunsInsthelpOnTheDevice) {

@@ -20,8 +20,9 @@ namespace testsupport {
 class DeviceSim {
 public:
     // extraArgs go to devicesim after --storage/--port/--port-file/--log,
-    // e.g. {L"--capacity", L"4096"}, {L"--fail-write", L"2"},
-    // {L"--drop-after", L"65536"}, {L"--latency-ms", L"5"}, {L"--no-handshake"}.
+    // e.g. {L"--capacity", L"4096"}, {L"--capacity", L"65536", L"--cluster", L"4096"},
+    // {L"--fail-write", L"2"}, {L"--drop-after", L"65536"}, {L"--stall-after", L"40"},
+    // {L"--latency-ms", L"5"}, {L"--no-handshake"}.
     explicit DeviceSim(std::vector<std::wstring> extraArgs = {});
     ~DeviceSim();
     DeviceSim(const DeviceSim&) = delete;
