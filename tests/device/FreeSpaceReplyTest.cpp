@@ -1,6 +1,8 @@
 // Reading the helper library's free-space reply.
 #include "device/FreeSpaceReply.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
