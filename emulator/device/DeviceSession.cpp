@@ -172,7 +172,7 @@ bool DeviceSession::Map(const std::wstring& devicePath, bool pattern, std::wstri
                         bool* isRoot) {
     logDetail_ += " " + link::Utf8(devicePath);
     MappedPath mapped;
-    DWORD error = MapDevicePath(TheStorage().root, devicePath, pattern, mapped);
+    DWORD error = TheStorage().Map(devicePath, pattern, mapped);
     if (error != 0) {
         ++TheStats().refused;
         logDetail_ += " REFUSED";
