@@ -1,16 +1,64 @@
 #include "device/FreeSpaceReply.h"
 
-#include <cwchar>
-#include <string>
+#include <cstddef>
+#include <limits>
 
-int64_t ParseFreeSpaceReply(const BYTE* reply, DWORD length) {
+namespace {
+
+// The reply's units are read one by one from their two bytes: wchar_t is not
+// 16 bits everywhere, and the reply need not be aligned.
+class ReplyText {
+public:
+    ReplyText(const uint8_t* bytes, uint32_t length) : bytes_(bytes), units_(length / 2) {
+        // The text ends at the first zero unit, or where the length ends.
+        while (end_ < units_ && Unit(end_) != 0)
+            ++end_;
+    }
+    size_t End() const { return end_; }
+    char16_t Unit(size_t index) const {
+        return static_cast<char16_t>(bytes_[2 * index] | bytes_[2 * index + 1] << 8);
+    }
+
+private:
+    const uint8_t* bytes_;
+    size_t units_;
+    size_t end_ = 0;
+};
+
+// White space of the "C" locale.
+bool IsSpace(char16_t unit) {
+    return unit == u' ' || (unit >= u'\t' && unit <= u'\r');
+}
+
+bool IsDigit(char16_t unit) {
+    return unit >= u'0' && unit <= u'9';
+}
+
+} // namespace
+
+int64_t ParseFreeSpaceReply(const uint8_t* reply, uint32_t length) {
     if (!reply)
         return 0;
-    // The reply need not hold a zero unit within its length: take the units
-    // up to the first zero, or up to the length, into a string of our own,
-    // which always ends in one.
-    const auto* units = reinterpret_cast<const wchar_t*>(reply);
-    const size_t used = wcsnlen(units, length / sizeof(wchar_t));
-    const std::wstring text(units, used);
-    return std::wcstoll(text.c_str(), nullptr, 10);
+    const ReplyText text(reply, length);
+    size_t at = 0;
+    while (at < text.End() && IsSpace(text.Unit(at)))
+        ++at;
+    bool negative = false;
+    if (at < text.End() && (text.Unit(at) == u'+' || text.Unit(at) == u'-')) {
+        negative = text.Unit(at) == u'-';
+        ++at;
+    }
+    // The magnitude is gathered unsigned, held at the limit of the sign's
+    // range once it goes past it.
+    const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+    uint64_t magnitude = 0;
+    for (; at < text.End() && IsDigit(text.Unit(at)); ++at) {
+        const uint64_t digit = static_cast<uint64_t>(text.Unit(at) - u'0');
+        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
+    }
+    if (!negative)
+        return static_cast<int64_t>(magnitude);
+    if (magnitude == limit)
+        return std::numeric_limits<int64_t>::min();
+    return -static_cast<int64_t>(magnitude);
 }

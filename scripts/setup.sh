@@ -20,6 +20,11 @@ have cmake || need+=(cmake)
 have ninja || need+=(ninja-build)
 have python3 || need+=(python3)
 have objdump || need+=(binutils)
+# The native fuzzers: clang with libFuzzer and the sanitizers' runtimes
+# (recommended by clang, so left out by --no-install-recommends).
+have clang++ || need+=(clang)
+[ -f "$(clang++ -print-file-name="libclang_rt.fuzzer-$(uname -m).a" 2>/dev/null)" ] ||
+    need+=(libclang-rt-dev)
 
 [ ${#need[@]} -eq 0 ] && exit 0
 

@@ -1,12 +1,13 @@
 #include "emulator/device/DevicePath.h"
 
-#include <algorithm>
-#include <cwctype>
 #include <vector>
 
 namespace {
 
-constexpr size_t MaxDevicePathUnits = MAX_PATH - 1;
+// Windows compares device names without regard to the case of ASCII letters.
+wchar_t AsciiUpper(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
 
 bool IsReservedDeviceName(const std::wstring& component) {
     // The name before the first dot counts ("CON.txt" is still CON).
@@ -14,7 +15,7 @@ bool IsReservedDeviceName(const std::wstring& component) {
     while (!base.empty() && base.back() == L' ')
         base.pop_back();
     for (auto& c : base)
-        c = static_cast<wchar_t>(std::towupper(c));
+        c = AsciiUpper(c);
     static const wchar_t* const names[] = {L"CON",    L"PRN",     L"AUX",   L"NUL",
                                            L"CONIN$", L"CONOUT$", L"CLOCK$"};
     for (const wchar_t* n : names)
@@ -32,15 +33,15 @@ bool IsForbiddenUnit(wchar_t c) {
 
 } // namespace
 
-DWORD MapDevicePath(const std::wstring& storageRoot, const std::wstring& devicePath, bool pattern,
-                    MappedPath& out) {
+PathVerdict MapDevicePath(const std::wstring& storageRoot, const std::wstring& devicePath,
+                          bool pattern, MappedPath& out) {
     if (devicePath.empty() || devicePath[0] != L'\\')
-        return ERROR_INVALID_NAME; // relative, drive letter or empty
+        return PathVerdict::InvalidName; // relative, drive letter or empty
     if (devicePath.size() > MaxDevicePathUnits)
-        return ERROR_FILENAME_EXCED_RANGE;
+        return PathVerdict::TooLong;
     for (wchar_t c : devicePath)
         if (IsForbiddenUnit(c))
-            return c == L':' ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
+            return c == L':' ? PathVerdict::AccessDenied : PathVerdict::InvalidName;
 
     // One trailing backslash is accepted ("\Mounted Volume\"); "\\x" and
     // "a\\b" are not.
@@ -55,16 +56,16 @@ DWORD MapDevicePath(const std::wstring& storageRoot, const std::wstring& deviceP
             bool last = end == std::wstring::npos;
             std::wstring component = rest.substr(start, last ? std::wstring::npos : end - start);
             if (component.empty())
-                return ERROR_INVALID_NAME;
+                return PathVerdict::InvalidName;
             if (component == L"." || component == L"..")
-                return ERROR_ACCESS_DENIED;
+                return PathVerdict::AccessDenied;
             if (component.back() == L'.' || component.back() == L' ')
-                return ERROR_INVALID_NAME; // Windows would drop them and alias another name
+                return PathVerdict::InvalidName; // Windows would drop them and alias another name
             if (IsReservedDeviceName(component))
-                return ERROR_INVALID_NAME;
+                return PathVerdict::InvalidName;
             bool wild = component.find_first_of(L"*?") != std::wstring::npos;
             if (wild && (!pattern || !last))
-                return ERROR_INVALID_NAME;
+                return PathVerdict::InvalidName;
             components.push_back(component);
             if (last)
                 break;
@@ -75,24 +76,7 @@ DWORD MapDevicePath(const std::wstring& storageRoot, const std::wstring& deviceP
     std::wstring pc = storageRoot;
     for (const auto& c : components)
         pc += L'\\' + c;
-
-    // The checks above already keep the path inside; the full-path test guards
-    // against anything they missed.
-    if (components.empty() ||
-        std::find_if(components.back().begin(), components.back().end(),
-                     [](wchar_t c) { return c == L'*' || c == L'?'; }) == components.back().end()) {
-        wchar_t full[4 * MAX_PATH];
-        DWORD n = GetFullPathNameW(pc.c_str(), ARRAYSIZE(full), full, nullptr);
-        if (n == 0 || n >= ARRAYSIZE(full))
-            return ERROR_FILENAME_EXCED_RANGE;
-        std::wstring f(full, n);
-        if (_wcsicmp(f.c_str(), storageRoot.c_str()) != 0 &&
-            (f.size() <= storageRoot.size() ||
-             _wcsnicmp(f.c_str(), storageRoot.c_str(), storageRoot.size()) != 0 ||
-             f[storageRoot.size()] != L'\\'))
-            return ERROR_ACCESS_DENIED;
-    }
     out.pcPath = pc;
     out.isRoot = components.empty();
-    return 0;
+    return PathVerdict::Accepted;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "emulator/device/DevicePath.h"
+#include "emulator/device/DeviceRequest.h"
 #include "emulator/device/DeviceStats.h"
 #include "emulator/device/DeviceStorage.h"
 #include "emulator/link/LinkSocket.h"
@@ -117,17 +118,15 @@ void DeviceSession::Run() {
             Stall(request);
             break;
         }
-        link::Reader in(request.data(), request.size());
-        uint32_t op = 0;
+        DeviceRequest args;
+        const bool decoded = DecodeDeviceRequest(request.data(), request.size(), args);
+        const uint32_t op = args.op;
         uint32_t result = 0;
         link::Writer out;
         logDetail_.clear();
-        Outcome outcome = Outcome::Close;
-        if (in.U32(op) && op > static_cast<uint32_t>(Op::Hello) &&
-            op < static_cast<uint32_t>(Op::Count)) {
+        if (IsDeviceOperation(op))
             ++stats.requests[op];
-            outcome = Handle(in, op, result, out);
-        }
+        Outcome outcome = decoded ? Handle(args, result, out) : Outcome::Close;
         if (outcome == Outcome::Close) {
             if (!linkDropped.load() || op != static_cast<uint32_t>(Op::WriteFile)) {
                 ++stats.malformed;
@@ -168,12 +167,9 @@ bool DeviceSession::Handshake() {
     std::vector<uint8_t> request;
     if (link::RecvFrame(socket_, request) != link::RecvResult::Ok)
         return false;
-    link::Reader in(request.data(), request.size());
-    uint32_t op = 0, magic = 0, version = 0;
-    in.U32(op);
-    in.U32(magic);
-    in.U32(version);
-    if (!in.Done() || op != static_cast<uint32_t>(Op::Hello) || magic != link::LinkMagic) {
+    const uint32_t op = static_cast<uint32_t>(Op::Hello);
+    uint32_t version = 0;
+    if (!DecodeDeviceHello(request.data(), request.size(), version)) {
         ++TheStats().malformed;
         TheStats().Log("conn=" + std::to_string(id_) + " bad handshake");
         return false;
@@ -195,15 +191,11 @@ bool DeviceSession::Handshake() {
     return version == link::LinkVersion;
 }
 
-bool DeviceSession::ReadPath(link::Reader& in, std::wstring& path) {
-    return in.String(path, link::MaxPathUnits);
-}
-
 bool DeviceSession::Map(const std::wstring& devicePath, bool pattern, std::wstring& pcPath,
                         bool* isRoot) {
     logDetail_ += " " + link::Utf8(devicePath);
     MappedPath mapped;
-    DWORD error = MapDevicePath(TheStorage().root, devicePath, pattern, mapped);
+    DWORD error = TheStorage().Map(devicePath, pattern, mapped);
     if (error != 0) {
         ++TheStats().refused;
         logDetail_ += " REFUSED";
@@ -244,38 +236,30 @@ uint32_t DeviceSession::NewHandle() {
     return h;
 }
 
-DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint32_t& result,
+DeviceSession::Outcome DeviceSession::Handle(const DeviceRequest& r, uint32_t& result,
                                              link::Writer& out) {
-    std::wstring path, pc;
-    uint32_t h = 0;
-    switch (static_cast<Op>(op)) {
+    std::wstring pc;
+    switch (static_cast<Op>(r.op)) {
     case Op::CreateFile:
-        return CreateFile(in, result);
+        return CreateFile(r, result);
     case Op::WriteFile:
-        return WriteFile(in, result, out);
+        return WriteFile(r, result, out);
     case Op::CloseHandle:
-        if (!in.U32(h) || !in.Done())
-            return Outcome::Close;
-        result = files_.erase(h) ? 1 : Fail(ERROR_INVALID_HANDLE);
+        result = files_.erase(r.handle) ? 1 : Fail(ERROR_INVALID_HANDLE);
         return Outcome::Reply;
     case Op::ReadFile: {
-        uint32_t count = 0;
-        if (!in.U32(h) || !in.U32(count) || !in.Done() || count > link::MaxDataChunk)
-            return Outcome::Close;
-        auto it = files_.find(h);
-        std::vector<uint8_t> data(count);
+        auto it = files_.find(r.handle);
+        std::vector<uint8_t> data(r.count);
         DWORD got = 0;
         if (it == files_.end())
             result = Fail(ERROR_INVALID_HANDLE);
         else
-            result = FromWin32(::ReadFile(it->second.get(), data.data(), count, &got, nullptr));
+            result = FromWin32(::ReadFile(it->second.get(), data.data(), r.count, &got, nullptr));
         out.Bytes(data.data(), result ? got : 0);
         return Outcome::Reply;
     }
     case Op::GetFileSize: {
-        if (!in.U32(h) || !in.Done())
-            return Outcome::Close;
-        auto it = files_.find(h);
+        auto it = files_.find(r.handle);
         LARGE_INTEGER size{};
         if (it == files_.end()) {
             result = Fail(ERROR_INVALID_HANDLE);
@@ -289,20 +273,14 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         out.U32(static_cast<uint32_t>(size.HighPart));
         return Outcome::Reply;
     }
-    case Op::SetFileAttributes: {
-        uint32_t attributes = 0;
-        if (!ReadPath(in, path) || !in.U32(attributes) || !in.Done())
-            return Outcome::Close;
-        result =
-            MapChangeable(path, ERROR_ACCESS_DENIED, pc)
-                ? FromWin32(SetFileAttributesW(pc.c_str(), attributes & ~FILE_ATTRIBUTE_DIRECTORY))
-                : 0;
+    case Op::SetFileAttributes:
+        result = MapChangeable(r.path, ERROR_ACCESS_DENIED, pc)
+                     ? FromWin32(
+                           SetFileAttributesW(pc.c_str(), r.attributes & ~FILE_ATTRIBUTE_DIRECTORY))
+                     : 0;
         return Outcome::Reply;
-    }
     case Op::GetFileAttributes:
-        if (!ReadPath(in, path) || !in.Done())
-            return Outcome::Close;
-        if (!Map(path, false, pc)) {
+        if (!Map(r.path, false, pc)) {
             result = INVALID_FILE_ATTRIBUTES;
         } else {
             result = GetFileAttributesW(pc.c_str());
@@ -311,14 +289,12 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         }
         return Outcome::Reply;
     case Op::DeleteFile:
-        return ChangePath(in, result, ERROR_ACCESS_DENIED, DeleteDeviceFile);
+        return ChangePath(r, result, ERROR_ACCESS_DENIED, DeleteDeviceFile);
     case Op::MoveFile: {
-        std::wstring to, pcTo;
+        std::wstring pcTo;
         bool fromRoot = false, toRoot = false;
-        if (!ReadPath(in, path) || !ReadPath(in, to) || !in.Done())
-            return Outcome::Close;
         // Both paths are mapped (and a refusal logged) before the root is refused.
-        if (!Map(path, false, pc, &fromRoot) || !Map(to, false, pcTo, &toRoot))
+        if (!Map(r.path, false, pc, &fromRoot) || !Map(r.newPath, false, pcTo, &toRoot))
             result = 0;
         else if (fromRoot || toRoot)
             result = Fail(ERROR_ACCESS_DENIED);
@@ -327,15 +303,13 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         return Outcome::Reply;
     }
     case Op::CreateDirectory:
-        return ChangePath(in, result, ERROR_ALREADY_EXISTS, CreateDeviceFolder);
+        return ChangePath(r, result, ERROR_ALREADY_EXISTS, CreateDeviceFolder);
     case Op::RemoveDirectory:
-        return ChangePath(in, result, ERROR_ACCESS_DENIED, RemoveDeviceFolder);
+        return ChangePath(r, result, ERROR_ACCESS_DENIED, RemoveDeviceFolder);
     case Op::FindFirstFile:
-        return FindFirst(in, result, out);
+        return FindFirst(r, result, out);
     case Op::FindNextFile: {
-        if (!in.U32(h) || !in.Done())
-            return Outcome::Close;
-        auto it = searches_.find(h);
+        auto it = searches_.find(r.handle);
         if (it == searches_.end()) {
             result = Fail(ERROR_INVALID_HANDLE);
         } else if (it->second.next >= it->second.entries.size()) {
@@ -347,15 +321,11 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         return Outcome::Reply;
     }
     case Op::FindClose:
-        if (!in.U32(h) || !in.Done())
-            return Outcome::Close;
-        result = searches_.erase(h) ? 1 : Fail(ERROR_INVALID_HANDLE);
+        result = searches_.erase(r.handle) ? 1 : Fail(ERROR_INVALID_HANDLE);
         return Outcome::Reply;
     case Op::FindAllFiles:
-        return FindAll(in, result, out);
+        return FindAll(r, result, out);
     case Op::GetStoreInformation: {
-        if (!in.Done())
-            return Outcome::Close;
         uint64_t freeBytes = 0, total = 0;
         result = FromWin32(TheStorage().Space(freeBytes, total));
         out.U64(total);
@@ -363,8 +333,6 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         return Outcome::Reply;
     }
     case Op::GetVersionEx:
-        if (!in.Done())
-            return Outcome::Close;
         result = 1;
         out.U32(5); // Windows CE 5.0
         out.U32(0);
@@ -373,40 +341,30 @@ DeviceSession::Outcome DeviceSession::Handle(link::Reader& in, uint32_t op, uint
         out.String(L"");
         return Outcome::Reply;
     case Op::Invoke:
-        return Invoke(in, result, out);
-    case Op::CreateProcess: {
-        std::wstring application, commandLine;
-        if (!in.String(application, link::MaxPathUnits) || !in.String(commandLine, 32767) ||
-            !in.Done())
-            return Outcome::Close;
-        logDetail_ += " " + link::Utf8(application);
+        return Invoke(r, result, out);
+    case Op::CreateProcess:
+        logDetail_ += " " + link::Utf8(r.path);
         result = Fail(ERROR_NOT_SUPPORTED);
         return Outcome::Reply;
-    }
     default:
         return Outcome::Close;
     }
 }
 
-DeviceSession::Outcome DeviceSession::ChangePath(link::Reader& in, uint32_t& result,
+DeviceSession::Outcome DeviceSession::ChangePath(const DeviceRequest& r, uint32_t& result,
                                                  DWORD rootError,
                                                  BOOL (*change)(const std::wstring& pcPath)) {
-    std::wstring path, pc;
-    if (!ReadPath(in, path) || !in.Done())
-        return Outcome::Close;
-    result = MapChangeable(path, rootError, pc) ? FromWin32(change(pc)) : 0;
+    std::wstring pc;
+    result = MapChangeable(r.path, rootError, pc) ? FromWin32(change(pc)) : 0;
     return Outcome::Reply;
 }
 
-DeviceSession::Outcome DeviceSession::CreateFile(link::Reader& in, uint32_t& result) {
-    std::wstring path, pc;
-    uint32_t access = 0, share = 0, disposition = 0, attributes = 0;
+DeviceSession::Outcome DeviceSession::CreateFile(const DeviceRequest& r, uint32_t& result) {
+    std::wstring pc;
+    const uint32_t access = r.access, disposition = r.disposition;
     bool isRoot = false;
-    if (!ReadPath(in, path) || !in.U32(access) || !in.U32(share) || !in.U32(disposition) ||
-        !in.U32(attributes) || !in.Done())
-        return Outcome::Close;
     result = 0;
-    if (!Map(path, false, pc, &isRoot))
+    if (!Map(r.path, false, pc, &isRoot))
         return Outcome::Reply;
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
         Fail(ERROR_INVALID_PARAMETER);
@@ -429,10 +387,10 @@ DeviceSession::Outcome DeviceSession::CreateFile(link::Reader& in, uint32_t& res
         return Outcome::Reply;
     }
     DWORD flags =
-        attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY);
+        r.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY);
     UniqueFile file(::CreateFileW(pc.c_str(), access & (GENERIC_READ | GENERIC_WRITE),
-                                  share & (FILE_SHARE_READ | FILE_SHARE_WRITE), nullptr,
+                                  r.share & (FILE_SHARE_READ | FILE_SHARE_WRITE), nullptr,
                                   disposition, flags ? flags : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         Fail(GetLastError());
@@ -446,16 +404,13 @@ DeviceSession::Outcome DeviceSession::CreateFile(link::Reader& in, uint32_t& res
     return Outcome::Reply;
 }
 
-DeviceSession::Outcome DeviceSession::WriteFile(link::Reader& in, uint32_t& result,
+DeviceSession::Outcome DeviceSession::WriteFile(const DeviceRequest& r, uint32_t& result,
                                                 link::Writer& out) {
-    uint32_t h = 0, count = 0;
-    const uint8_t* data = nullptr;
-    if (!in.U32(h) || !in.Bytes(data, count, link::MaxDataChunk) || !in.Done())
-        return Outcome::Close;
+    const uint32_t count = r.dataSize;
     result = 0;
     DWORD written = 0;
     uint64_t nth = ++writesSeen;
-    auto it = files_.find(h);
+    auto it = files_.find(r.handle);
     if (it == files_.end()) {
         Fail(ERROR_INVALID_HANDLE);
     } else if (options_.failWrite != 0 && nth == options_.failWrite) {
@@ -491,7 +446,7 @@ DeviceSession::Outcome DeviceSession::WriteFile(link::Reader& in, uint32_t& resu
                 return Outcome::Reply;
             }
         }
-        if (!::WriteFile(file, data, static_cast<DWORD>(allowed), &written, nullptr)) {
+        if (!::WriteFile(file, r.data, static_cast<DWORD>(allowed), &written, nullptr)) {
             Fail(GetLastError());
         } else {
             result = 1;
@@ -524,14 +479,12 @@ DWORD DeviceSession::Collect(const std::wstring& pattern, std::vector<link::Find
     return entries.empty() ? ERROR_FILE_NOT_FOUND : 0;
 }
 
-DeviceSession::Outcome DeviceSession::FindFirst(link::Reader& in, uint32_t& result,
+DeviceSession::Outcome DeviceSession::FindFirst(const DeviceRequest& r, uint32_t& result,
                                                 link::Writer& out) {
-    std::wstring path, pc;
+    std::wstring pc;
     bool isRoot = false;
-    if (!ReadPath(in, path) || !in.Done())
-        return Outcome::Close;
     result = 0;
-    if (!Map(path, true, pc, &isRoot))
+    if (!Map(r.path, true, pc, &isRoot))
         return Outcome::Reply;
     if (isRoot) {
         Fail(ERROR_FILE_NOT_FOUND);
@@ -557,16 +510,13 @@ DeviceSession::Outcome DeviceSession::FindFirst(link::Reader& in, uint32_t& resu
     return Outcome::Reply;
 }
 
-DeviceSession::Outcome DeviceSession::FindAll(link::Reader& in, uint32_t& result,
+DeviceSession::Outcome DeviceSession::FindAll(const DeviceRequest& r, uint32_t& result,
                                               link::Writer& out) {
-    std::wstring path, pc;
-    uint32_t flags = 0;
+    std::wstring pc;
     bool isRoot = false;
-    if (!ReadPath(in, path) || !in.U32(flags) || !in.Done())
-        return Outcome::Close;
     result = 0;
     std::vector<link::FindRecord> entries;
-    if (!Map(path, true, pc, &isRoot)) {
+    if (!Map(r.path, true, pc, &isRoot)) {
         out.U32(0);
         return Outcome::Reply;
     }
@@ -589,16 +539,14 @@ DeviceSession::Outcome DeviceSession::FindAll(link::Reader& in, uint32_t& result
     return Outcome::Reply;
 }
 
-DeviceSession::Outcome DeviceSession::Invoke(link::Reader& in, uint32_t& result,
+DeviceSession::Outcome DeviceSession::Invoke(const DeviceRequest& r, uint32_t& result,
                                              link::Writer& out) {
-    std::wstring dll, function, pc;
-    const uint8_t* input = nullptr;
-    uint32_t inputSize = 0;
-    if (!ReadPath(in, dll) || !in.String(function, link::MaxNameUnits) ||
-        !in.Bytes(input, inputSize, link::MaxDataChunk) || !in.Done())
-        return Outcome::Close;
+    std::wstring pc;
+    const std::wstring& function = r.function;
+    const uint8_t* input = r.data;
+    const uint32_t inputSize = r.dataSize;
     logDetail_ += " " + link::Utf8(function);
-    if (!Map(dll, false, pc)) {
+    if (!Map(r.path, false, pc)) {
         result = static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
         out.Bytes(nullptr, 0);
         return Outcome::Reply;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "emulator/device/DeviceOptions.h"
+#include "emulator/device/DeviceRequest.h"
 #include "emulator/link/LinkProtocol.h"
 #include "framework/UniqueResource.h"
 
@@ -30,8 +31,7 @@ private:
     // The request that --stall-after names: logged, then neither carried out
     // nor answered; returns once the PC closes the link.
     void Stall(const std::vector<uint8_t>& request);
-    Outcome Handle(link::Reader& in, uint32_t op, uint32_t& result, link::Writer& out);
-    bool ReadPath(link::Reader& in, std::wstring& path);
+    Outcome Handle(const DeviceRequest& r, uint32_t& result, link::Writer& out);
     // Maps a device path; on refusal sets the last error and logs it.
     bool Map(const std::wstring& devicePath, bool pattern, std::wstring& pcPath,
              bool* isRoot = nullptr);
@@ -44,13 +44,13 @@ private:
     uint32_t NewHandle();
 
     // A request that carries one path, changed by `change` unless it is refused.
-    Outcome ChangePath(link::Reader& in, uint32_t& result, DWORD rootError,
+    Outcome ChangePath(const DeviceRequest& r, uint32_t& result, DWORD rootError,
                        BOOL (*change)(const std::wstring& pcPath));
-    Outcome CreateFile(link::Reader& in, uint32_t& result);
-    Outcome WriteFile(link::Reader& in, uint32_t& result, link::Writer& out);
-    Outcome FindFirst(link::Reader& in, uint32_t& result, link::Writer& out);
-    Outcome FindAll(link::Reader& in, uint32_t& result, link::Writer& out);
-    Outcome Invoke(link::Reader& in, uint32_t& result, link::Writer& out);
+    Outcome CreateFile(const DeviceRequest& r, uint32_t& result);
+    Outcome WriteFile(const DeviceRequest& r, uint32_t& result, link::Writer& out);
+    Outcome FindFirst(const DeviceRequest& r, uint32_t& result, link::Writer& out);
+    Outcome FindAll(const DeviceRequest& r, uint32_t& result, link::Writer& out);
+    Outcome Invoke(const DeviceRequest& r, uint32_t& result, link::Writer& out);
     DWORD Collect(const std::wstring& pattern, std::vector<link::FindRecord>& entries);
 
     SOCKET socket_;

@@ -1,6 +1,5 @@
 #include "emulator/device/DeviceStorage.h"
 
-#include "emulator/device/DevicePath.h"
 #include "framework/UniqueResource.h"
 
 namespace {
@@ -51,6 +50,39 @@ bool DeviceStorage::Space(uint64_t& freeBytes, uint64_t& totalBytes) const {
     return true;
 }
 
+DWORD DeviceStorage::Map(const std::wstring& devicePath, bool pattern, MappedPath& out) const {
+    MappedPath mapped;
+    switch (MapDevicePath(root, devicePath, pattern, mapped)) {
+    case PathVerdict::Accepted:
+        break;
+    case PathVerdict::InvalidName:
+        return ERROR_INVALID_NAME;
+    case PathVerdict::AccessDenied:
+        return ERROR_ACCESS_DENIED;
+    case PathVerdict::TooLong:
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    // The path checks already keep the path inside; the PC's own reading of
+    // the full path guards against anything they missed. A pattern is checked
+    // by the folder it searches.
+    const size_t lastComponent = mapped.pcPath.rfind(L'\\');
+    const bool wild =
+        !mapped.isRoot && mapped.pcPath.find_first_of(L"*?", lastComponent) != std::wstring::npos;
+    if (!wild) {
+        wchar_t full[4 * MAX_PATH];
+        DWORD n = GetFullPathNameW(mapped.pcPath.c_str(), ARRAYSIZE(full), full, nullptr);
+        if (n == 0 || n >= ARRAYSIZE(full))
+            return ERROR_FILENAME_EXCED_RANGE;
+        std::wstring f(full, n);
+        if (_wcsicmp(f.c_str(), root.c_str()) != 0 &&
+            (f.size() <= root.size() || _wcsnicmp(f.c_str(), root.c_str(), root.size()) != 0 ||
+             f[root.size()] != L'\\'))
+            return ERROR_ACCESS_DENIED;
+    }
+    out = mapped;
+    return 0;
+}
+
 DeviceStorage& TheStorage() {
     static DeviceStorage storage;
     return storage;
@@ -64,7 +96,7 @@ extern "C" BOOL WINAPI SimGetDiskFreeSpaceEx(LPCWSTR devicePath, ULARGE_INTEGER*
         return FALSE;
     }
     MappedPath mapped;
-    DWORD error = MapDevicePath(TheStorage().root, devicePath, false, mapped);
+    DWORD error = TheStorage().Map(devicePath, false, mapped);
     if (error != 0) {
         SetLastError(error);
         return FALSE;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "emulator/device/DevicePath.h"
+
 struct DeviceStorage {
     std::wstring root; // full PC path, no trailing backslash
     bool hasCapacity = false;
@@ -22,6 +24,12 @@ struct DeviceStorage {
     uint64_t UsedBytes() const;
     // Free and total bytes of the device; false when the PC disk cannot say.
     bool Space(uint64_t& freeBytes, uint64_t& totalBytes) const;
+    // Maps a device path below the root (MapDevicePath), and checks the full
+    // path as the PC resolves it. Returns 0, or the Win32 error to report:
+    // ERROR_INVALID_NAME for a malformed name, ERROR_ACCESS_DENIED for a path
+    // that tries to leave the storage folder, ERROR_FILENAME_EXCED_RANGE for
+    // an over-long one.
+    DWORD Map(const std::wstring& devicePath, bool pattern, MappedPath& out) const;
 };
 
 // The one storage of this process, also reached by SimGetDiskFreeSpaceEx.

@@ -25,6 +25,7 @@ constexpr uint32_t MaxDataChunk = 1024 * 1024;             // file data per requ
 constexpr uint32_t MaxFramePayload = MaxDataChunk + 65536; // data plus fields
 constexpr uint32_t MaxPathUnits = 259;                     // MAX_PATH less the zero
 constexpr uint32_t MaxNameUnits = 259;
+constexpr uint32_t MaxCommandLineUnits = 32767;
 
 enum class Op : uint32_t {
     Hello = 1,

@@ -1,14 +1,19 @@
 #include "emulator/link/LinkSocket.h"
 
+#include "emulator/link/FrameDecoder.h"
 #include "emulator/link/LinkProtocol.h"
 
 namespace link {
 
 namespace {
 
+constexpr size_t SendPieceBytes = 0x10000;
+constexpr size_t RecvPieceBytes = 0x10000;
+
 bool SendAll(SOCKET s, const uint8_t* data, size_t count) {
     while (count > 0) {
-        int chunk = count > 0x10000 ? 0x10000 : static_cast<int>(count);
+        int chunk =
+            count > SendPieceBytes ? static_cast<int>(SendPieceBytes) : static_cast<int>(count);
         int sent = ::send(s, reinterpret_cast<const char*>(data), chunk, 0);
         if (sent <= 0)
             return false;
@@ -16,22 +21,6 @@ bool SendAll(SOCKET s, const uint8_t* data, size_t count) {
         count -= static_cast<size_t>(sent);
     }
     return true;
-}
-
-// 1 = all read, 0 = closed before the first byte, -1 = failed or closed midway.
-int RecvAll(SOCKET s, uint8_t* data, size_t count) {
-    size_t got = 0;
-    while (got < count) {
-        size_t want = count - got;
-        int chunk = want > 0x10000 ? 0x10000 : static_cast<int>(want);
-        int n = ::recv(s, reinterpret_cast<char*>(data + got), chunk, 0);
-        if (n == 0)
-            return got == 0 ? 0 : -1;
-        if (n < 0)
-            return -1;
-        got += static_cast<size_t>(n);
-    }
-    return 1;
 }
 
 } // namespace
@@ -49,19 +38,22 @@ bool SendFrame(SOCKET s, const std::vector<uint8_t>& payload) {
 }
 
 RecvResult RecvFrame(SOCKET s, std::vector<uint8_t>& payload) {
-    uint8_t header[4];
-    int r = RecvAll(s, header, sizeof header);
-    if (r == 0)
-        return RecvResult::Closed;
-    if (r < 0)
-        return RecvResult::Failed;
-    uint32_t n = static_cast<uint32_t>(header[0]) | static_cast<uint32_t>(header[1]) << 8 |
-                 static_cast<uint32_t>(header[2]) << 16 | static_cast<uint32_t>(header[3]) << 24;
-    if (n > MaxFramePayload)
+    // Received in pieces of at most what the frame still lacks, so that
+    // nothing of the next frame is read.
+    FrameDecoder decoder;
+    std::vector<uint8_t> piece(RecvPieceBytes);
+    while (decoder.Current() == FrameDecoder::State::Partial) {
+        const size_t want = decoder.Wanted() < piece.size() ? decoder.Wanted() : piece.size();
+        const int n = ::recv(s, reinterpret_cast<char*>(piece.data()), static_cast<int>(want), 0);
+        if (n == 0)
+            return decoder.Started() ? RecvResult::Failed : RecvResult::Closed;
+        if (n < 0)
+            return RecvResult::Failed;
+        decoder.Feed(piece.data(), static_cast<size_t>(n));
+    }
+    if (decoder.Current() == FrameDecoder::State::Oversized)
         return RecvResult::Oversized;
-    payload.assign(n, 0);
-    if (n != 0 && RecvAll(s, payload.data(), n) != 1)
-        return RecvResult::Failed;
+    payload = decoder.Take();
     return RecvResult::Ok;
 }
 

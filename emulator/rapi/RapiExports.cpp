@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "device/RapiTypes.h"
+#include "emulator/rapi/DeviceAnswer.h"
 #include "emulator/rapi/RapiLink.h"
 #include "framework/UniqueResource.h"
 
@@ -21,7 +22,8 @@ public:
     // Run, and the device reported success.
     bool Succeeded() { return Run() && result_ != 0; }
     uint32_t Result() const { return result_; }
-    link::Reader Out() const { return link::Reader(out_.data(), out_.size()); }
+    // The answer's out data, read by the decoder of the operation.
+    const std::vector<uint8_t>& Out() const { return out_; }
 
 private:
     link::Writer request_;
@@ -125,8 +127,7 @@ bool FindOne(Call& call, CE_FIND_DATA* data) {
     if (!call.Succeeded())
         return false;
     link::FindRecord record;
-    link::Reader out = call.Out();
-    if (!link::GetFindRecord(out, record) || !out.Done())
+    if (!DecodeFindAnswer(call.Out(), record))
         return BadAnswer();
     FillFindData(record, data);
     return true;
@@ -202,8 +203,7 @@ BOOL WINAPI CeWriteFile(HANDLE h, LPCVOID buffer, DWORD count, LPDWORD written,
         if (!call.Run())
             return FALSE;
         uint32_t n = 0;
-        link::Reader out = call.Out();
-        if (!out.U32(n) || !out.Done() || n > chunk)
+        if (!DecodeWriteAnswer(call.Out(), chunk, n))
             return BadAnswer();
         done += n;
         if (written != nullptr)
@@ -232,8 +232,7 @@ BOOL WINAPI CeReadFile(HANDLE h, LPVOID buffer, DWORD count, LPDWORD read,
             return FALSE;
         const uint8_t* got = nullptr;
         uint32_t n = 0;
-        link::Reader out = call.Out();
-        if (!out.Bytes(got, n, chunk) || !out.Done())
+        if (!DecodeReadAnswer(call.Out(), chunk, got, n))
             return BadAnswer();
         if (n != 0)
             memcpy(data + done, got, n);
@@ -257,8 +256,7 @@ DWORD WINAPI CeGetFileSize(HANDLE h, LPDWORD high) {
     if (!call.Run())
         return INVALID_FILE_SIZE;
     uint32_t h32 = 0;
-    link::Reader out = call.Out();
-    if (!out.U32(h32) || !out.Done()) {
+    if (!DecodeFileSizeAnswer(call.Out(), h32)) {
         BadAnswer();
         return INVALID_FILE_SIZE;
     }
@@ -338,16 +336,10 @@ BOOL WINAPI CeFindAllFiles(LPCWSTR pattern, DWORD flags, LPDWORD count, CE_FIND_
     call.Args().U32(flags);
     if (!call.Run())
         return FALSE;
-    link::Reader out = call.Out();
-    uint32_t n = 0;
-    if (!out.U32(n) || n > 100000)
+    std::vector<link::FindRecord> records;
+    if (!DecodeFindAllAnswer(call.Out(), records))
         return BadAnswer();
-    std::vector<link::FindRecord> records(n);
-    for (auto& r : records)
-        if (!link::GetFindRecord(out, r))
-            return BadAnswer();
-    if (!out.Done())
-        return BadAnswer();
+    const auto n = static_cast<uint32_t>(records.size());
     if (call.Result() == 0)
         return FALSE;
     if (n != 0) {
@@ -370,8 +362,7 @@ BOOL WINAPI CeGetStoreInformation(STORE_INFORMATION* info) {
     if (!call.Run())
         return FALSE;
     uint64_t total = 0, freeBytes = 0;
-    link::Reader out = call.Out();
-    if (!out.U64(total) || !out.U64(freeBytes) || !out.Done())
+    if (!DecodeStoreAnswer(call.Out(), total, freeBytes))
         return BadAnswer();
     if (call.Result() == 0)
         return FALSE;
@@ -386,20 +377,17 @@ BOOL WINAPI CeGetVersionEx(CEOSVERSIONINFO* info) {
     Call call(Op::GetVersionEx);
     if (!call.Run())
         return FALSE;
-    uint32_t major = 0, minor = 0, build = 0, platform = 0;
-    std::wstring csd;
-    link::Reader out = call.Out();
-    if (!out.U32(major) || !out.U32(minor) || !out.U32(build) || !out.U32(platform) ||
-        !out.String(csd, 127) || !out.Done())
+    VersionAnswer version;
+    if (!DecodeVersionAnswer(call.Out(), version))
         return BadAnswer();
     if (call.Result() == 0)
         return FALSE;
-    info->dwMajorVersion = major;
-    info->dwMinorVersion = minor;
-    info->dwBuildNumber = build;
-    info->dwPlatformId = platform;
+    info->dwMajorVersion = version.major;
+    info->dwMinorVersion = version.minor;
+    info->dwBuildNumber = version.build;
+    info->dwPlatformId = version.platform;
     memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
-    memcpy(info->szCSDVersion, csd.data(), csd.size() * sizeof(WCHAR));
+    memcpy(info->szCSDVersion, version.text.data(), version.text.size() * sizeof(WCHAR));
     return TRUE;
 }
 
@@ -409,7 +397,7 @@ BOOL WINAPI CeCreateProcess(LPCWSTR application, LPCWSTR commandLine, LPSECURITY
     if (!PathArgument(application))
         return FALSE;
     std::wstring line = commandLine ? commandLine : L"";
-    if (line.size() > 32767)
+    if (line.size() > link::MaxCommandLineUnits)
         return Refuse(ERROR_INVALID_PARAMETER);
     Call call(Op::CreateProcess);
     call.Args().String(application);
@@ -443,8 +431,7 @@ HRESULT WINAPI CeRapiInvoke(LPCWSTR dll, LPCWSTR function, DWORD inputSize, BYTE
         return E_FAIL;
     const uint8_t* data = nullptr;
     uint32_t n = 0;
-    link::Reader out = call.Out();
-    if (!out.Bytes(data, n, link::MaxDataChunk) || !out.Done()) {
+    if (!DecodeInvokeAnswer(call.Out(), data, n)) {
         BadAnswer();
         return E_FAIL;
     }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "emulator/link/LinkSocket.h"
+#include "emulator/rapi/DeviceAnswer.h"
 
 namespace {
 
@@ -214,16 +215,8 @@ bool RapiLink::Handshake(SOCKET s) {
     hello.U32(link::LinkMagic);
     hello.U32(link::LinkVersion);
     std::vector<uint8_t> answer;
-    if (!link::SendFrame(s, hello.Data()) || link::RecvFrame(s, answer) != link::RecvResult::Ok)
-        return false;
-    link::Reader in(answer.data(), answer.size());
-    uint32_t op = 0, result = 0, error = 0, version = 0;
-    in.U32(op);
-    in.U32(result);
-    in.U32(error);
-    in.U32(version);
-    return in.Done() && op == static_cast<uint32_t>(link::Op::Hello) && result == 1 &&
-           version == link::LinkVersion;
+    return link::SendFrame(s, hello.Data()) && link::RecvFrame(s, answer) == link::RecvResult::Ok &&
+           DecodeHelloAnswer(answer.data(), answer.size());
 }
 
 void RapiLink::CloseLink() {
@@ -257,24 +250,22 @@ bool RapiLink::Exchange(const link::Writer& request, uint32_t& result, std::vect
         return false;
     }
     std::vector<uint8_t> answer;
-    bool ok =
-        link::SendFrame(s, request.Data()) && link::RecvFrame(s, answer) == link::RecvResult::Ok;
-    link::Reader in(answer.data(), answer.size());
-    uint32_t op = 0, error = 0;
-    uint32_t sentOp = request.Data().size() >= 4
-                          ? static_cast<uint32_t>(request.Data()[0] | request.Data()[1] << 8 |
-                                                  request.Data()[2] << 16 | request.Data()[3] << 24)
-                          : 0;
-    ok = ok && in.U32(op) && in.U32(result) && in.U32(error) && op == sentOp;
+    uint32_t sentOp = 0;
+    link::Reader(request.Data().data(), request.Data().size()).U32(sentOp);
+    DeviceAnswer decoded;
+    const bool ok = link::SendFrame(s, request.Data()) &&
+                    link::RecvFrame(s, answer) == link::RecvResult::Ok &&
+                    DecodeDeviceAnswer(answer.data(), answer.size(), sentOp, decoded);
     if (!ok) {
         CloseLink();
         SetLastError(LinkLostError);
         rapiError_ = HRESULT_FROM_WIN32(LinkLostError);
         return false;
     }
-    out.assign(answer.begin() + 12, answer.end());
-    lastError_ = error;
-    ::SetLastError(error);
+    result = decoded.result;
+    out = std::move(decoded.outData);
+    lastError_ = decoded.lastError;
+    ::SetLastError(decoded.lastError);
     rapiError_ = S_OK;
     return true;
 }

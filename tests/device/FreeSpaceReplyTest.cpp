@@ -1,6 +1,8 @@
 // Reading the helper library's free-space reply.
 #include "device/FreeSpaceReply.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -43,6 +45,13 @@ TEST(FreeSpaceReply, ParsesLikeWcstollBase10WithinTheReply) {
     const std::wstring trailing = L"42abc\0"s;
     const std::wstring zeroInside = L"12\0 34\0"s;
     const std::wstring unterminated = L"1234599"s; // only "123" lies within the length
+    const std::wstring otherWhite = L"\v\f\r9\0"s;
+    const std::wstring noBreakSpace = L"\u00a05\0"s; // white space only outside the "C" locale
+    const std::wstring ideographicSpace = L"\u30005\0"s;
+    const std::wstring twoSigns = L"+-5\0"s;
+    const std::wstring signAlone = L"-\0"s;
+    const std::wstring leadingZeros = L"000000000000000000000000000042\0"s;
+    const std::wstring wideDigit = L"\uff15\0"s; // FULLWIDTH DIGIT FIVE is no digit here
     const ReplyCase cases[] = {
         {twelve, Len(twelve), 123456789012},
         {letter, Len(letter), 0},
@@ -59,6 +68,13 @@ TEST(FreeSpaceReply, ParsesLikeWcstollBase10WithinTheReply) {
         {unterminated, 3 * sizeof(wchar_t) + 1, 123}, // a half unit is not read
         {unterminated, 0, 0},
         {unterminated, Len(unterminated), 1234599},
+        {otherWhite, Len(otherWhite), 9},
+        {noBreakSpace, Len(noBreakSpace), 0},
+        {ideographicSpace, Len(ideographicSpace), 0},
+        {twoSigns, Len(twoSigns), 0},
+        {signAlone, Len(signAlone), 0},
+        {leadingZeros, Len(leadingZeros), 42},
+        {wideDigit, Len(wideDigit), 0},
     };
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "reply of " << c.units.size() << " units, length "
