@@ -118,7 +118,7 @@ def per_file(r):
         if kind == "Hello":
             continue
         value = n / files
-        parts.append(f"{kind} {value:.3g}")
+        parts.append(f"{kind} {value:,.0f}" if value >= 100 else f"{kind} {value:.3g}")
     return ", ".join(parts)
 
 
@@ -201,7 +201,9 @@ def table(results):
     out.append("Times in seconds, MB = 10^6 bytes. pelko: whole run (start to final box) and copy "
                "phase (first percentage to final box); client: minimalcopy's copy. Ratio: pelko's "
                "copy phase / client. Over the link minimum: pelko's whole run and the client's copy "
-               "against the modelled time of their own requests. Peak working sets in MiB.")
+               "against the modelled time of their own requests (pelko's whole run holds 0.7 s of "
+               "its own waits before the copy, and its copy phase starts once the first block is "
+               "on the device). Peak working sets in MiB.")
     out.append("")
     out.append("| setting | workload | files | MB | pelko whole | pelko copy | client | ratio | "
                "pelko MB/s | client MB/s | link min pelko / client | pelko over min | "
@@ -221,7 +223,7 @@ def table(results):
             out.append(
                 f"| {setting} | {workload}{scale} | {p['files']} | {p['bytes'] / MB:.1f} | "
                 f"{fmt(p['whole_s'])} | {fmt(p['copy_s'])} | {fmt(c['copy_s'])} | {fmt(ratio)} | "
-                f"{fmt(mb_per_s(p, p['copy_s']), 1)} | {fmt(mb_per_s(c, c['copy_s']), 1)} | "
+                f"{fmt(mb_per_s(p, p['copy_s']))} | {fmt(mb_per_s(c, c['copy_s']))} | "
                 + (f"{fmt(p['link_min_s'])} / {fmt(c['link_min_s'])} | "
                    f"{fmt(over(p['whole_s'], p['link_min_s']), 0, '%', '+')} | "
                    f"{fmt(over(c['copy_s'], c['link_min_s']), 0, '%', '+')} | " if throttled else
