@@ -2,6 +2,22 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
+namespace {
+
+// The most memory devicesim has held at once, as Windows counts it: the peak
+// working set, in KiB (0 where the system does not say).
+uint64_t PeakWorkingSetKiB() {
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+        return 0;
+    return memory.PeakWorkingSetSize / 1024;
+}
+
+} // namespace
+
 bool DeviceStats::OpenLog(const std::wstring& path) {
     log_ = _wfopen(path.c_str(), L"a");
     return log_ != nullptr;
@@ -30,6 +46,8 @@ void DeviceStats::Print(FILE* out) {
             static_cast<unsigned long long>(refused.load()));
     fprintf(out, "  %-20s %llu\n", "bytes in", static_cast<unsigned long long>(bytesIn.load()));
     fprintf(out, "  %-20s %llu\n", "bytes out", static_cast<unsigned long long>(bytesOut.load()));
+    fprintf(out, "  %-20s %llu KiB\n", "peak working set",
+            static_cast<unsigned long long>(PeakWorkingSetKiB()));
     fflush(out);
 }
 
@@ -43,7 +61,8 @@ std::string DeviceStats::Summary() {
     line += " malformed=" + std::to_string(malformed.load()) +
             " refused=" + std::to_string(refused.load()) +
             " bytesIn=" + std::to_string(bytesIn.load()) +
-            " bytesOut=" + std::to_string(bytesOut.load());
+            " bytesOut=" + std::to_string(bytesOut.load()) +
+            " peakWorkingSetKiB=" + std::to_string(PeakWorkingSetKiB());
     return line;
 }
 
