@@ -82,6 +82,12 @@ struct ModuleTraits {
     static void close(Value v) { ::FreeLibrary(v); }
 };
 
+struct MappedViewTraits {
+    using Value = void*;
+    static Value invalid() { return nullptr; }
+    static void close(Value v) { ::UnmapViewOfFile(v); }
+};
+
 // CreateFileW results: INVALID_HANDLE_VALUE when invalid.
 using UniqueFile = UniqueResource<FileHandleTraits>;
 // Threads, events, processes: null when invalid.
@@ -92,4 +98,5 @@ using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueLocal = UniqueResource<LocalMemoryTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
-
+// MapViewOfFile views.
+using UniqueMappedView = UniqueResource<MappedViewTraits>;

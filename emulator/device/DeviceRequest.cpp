@@ -61,6 +61,12 @@ bool DecodeDeviceRequest(const uint8_t* payload, size_t size, DeviceRequest& out
     return in.U32(out.op) && IsDeviceOperation(out.op) && ReadArguments(in, out) && in.Done();
 }
 
+bool IsUseSharedLinkRequest(const uint8_t* payload, size_t size) {
+    link::Reader in(payload, size);
+    uint32_t op = 0;
+    return in.U32(op) && in.Done() && op == link::UseSharedLinkOp;
+}
+
 bool DecodeDeviceHello(const uint8_t* payload, size_t size, uint32_t& version) {
     link::Reader in(payload, size);
     uint32_t op = 0, magic = 0;

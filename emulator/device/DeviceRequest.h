@@ -34,6 +34,10 @@ bool IsDeviceOperation(uint32_t op);
 // left or breaks its limit, or bytes left over.
 bool DecodeDeviceRequest(const uint8_t* payload, size_t size, DeviceRequest& out);
 
+// True for the request to move the link into shared memory (UseSharedLinkOp
+// and nothing else).
+bool IsUseSharedLinkRequest(const uint8_t* payload, size_t size);
+
 // Reads the handshake: true for Hello with the link's magic and nothing left
 // over; `version` is then the version the PC speaks.
 bool DecodeDeviceHello(const uint8_t* payload, size_t size, uint32_t& version);

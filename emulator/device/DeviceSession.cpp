@@ -44,12 +44,6 @@ link::FindRecord ToRecord(const WIN32_FIND_DATAW& d) {
     return r;
 }
 
-bool IsReadOnlyFile(const std::wstring& pcPath) {
-    DWORD a = GetFileAttributesW(pcPath.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) &&
-           !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool IsFolder(const std::wstring& pcPath) {
     DWORD a = GetFileAttributesW(pcPath.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
@@ -58,7 +52,10 @@ bool IsFolder(const std::wstring& pcPath) {
 // The device's own changes to a mapped path; each fails with the Win32 last
 // error set, as the device reports it.
 BOOL DeleteDeviceFile(const std::wstring& pcPath) {
-    if (IsFolder(pcPath) || IsReadOnlyFile(pcPath)) {
+    // Neither a folder nor a read-only file is deleted.
+    const DWORD attributes = GetFileAttributesW(pcPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -86,12 +83,33 @@ BOOL RemoveDeviceFolder(const std::wstring& pcPath) {
     return RemoveDirectoryW(pcPath.c_str());
 }
 
-void SleepForLink(const DeviceOptions& o, uint64_t bytes) {
-    uint64_t ms = o.latencyMs;
-    if (o.rate != 0)
-        ms += bytes * 1000 / o.rate;
-    if (ms != 0)
-        Sleep(static_cast<DWORD>(ms > 600000 ? 600000 : ms));
+int64_t Ticks() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+int64_t TicksPerSecond() {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+// Sleep overshoots by a fraction of a millisecond; the last stretch before the
+// deadline is waited out by yielding, so that an answer leaves on time.
+constexpr int64_t YieldingStretchUs = 1500;
+
+void WaitUntil(int64_t deadline) {
+    static const int64_t perSecond = TicksPerSecond();
+    for (;;) {
+        const int64_t remainingUs = (deadline - Ticks()) * 1000000 / perSecond;
+        if (remainingUs <= 0)
+            return;
+        if (remainingUs > YieldingStretchUs)
+            ::Sleep(static_cast<DWORD>((remainingUs - YieldingStretchUs) / 1000 + 1));
+        else
+            ::SwitchToThread();
+    }
 }
 
 } // namespace
@@ -104,14 +122,21 @@ void DeviceSession::Run() {
         return;
     }
     std::vector<uint8_t> request;
-    for (;;) {
-        link::RecvResult got = link::RecvFrame(socket_, request);
+    for (bool first = true;; first = false) {
+        link::RecvResult got = ReceiveFrame(request);
+        LARGE_INTEGER arrival;
+        ::QueryPerformanceCounter(&arrival);
         if (got != link::RecvResult::Ok) {
             if (got == link::RecvResult::Oversized) {
                 ++stats.malformed;
                 stats.Log("conn=" + std::to_string(id_) + " oversized frame, closing");
             }
             break;
+        }
+        if (first && IsUseSharedLinkRequest(request.data(), request.size())) {
+            if (!OfferSharedLink())
+                break;
+            continue;
         }
         stats.bytesIn += 4 + request.size();
         if (options_.hasStallAfter && ++requestsSeen == options_.stallAfter + 1) {
@@ -135,19 +160,62 @@ void DeviceSession::Run() {
             }
             break;
         }
-        stats.Log("conn=" + std::to_string(id_) + " " + link::OpName(op) + logDetail_ + " -> " +
-                  std::to_string(result) + " err=" + std::to_string(lastError_));
+        if (logging_)
+            stats.Log("conn=" + std::to_string(id_) + " " + link::OpName(op) + logDetail_ + " -> " +
+                      std::to_string(result) + " err=" + std::to_string(lastError_));
         link::Writer response;
         response.U32(op);
         response.U32(result);
         response.U32(lastError_);
         response.Append(out.Data());
-        SleepForLink(options_, request.size() + response.Data().size());
-        if (!link::SendFrame(socket_, response.Data()))
+        WaitForLink(arrival, 4 + request.size() + 4 + response.Data().size());
+        if (!SendFrame(response.Data()))
             break;
         stats.bytesOut += 4 + response.Data().size();
     }
+    // A PC on the shared link learns at once that this end has gone.
+    if (sharedLink_)
+        sharedLink_->Close();
     stats.Log("conn=" + std::to_string(id_) + " closed; " + stats.Summary());
+}
+
+link::RecvResult DeviceSession::ReceiveFrame(std::vector<uint8_t>& payload) {
+    return sharedLink_ ? sharedLink_->Receive(payload) : link::RecvFrame(socket_, payload);
+}
+
+bool DeviceSession::SendFrame(const std::vector<uint8_t>& payload) {
+    return sharedLink_ ? sharedLink_->Send(payload) : link::SendFrame(socket_, payload);
+}
+
+bool DeviceSession::OfferSharedLink() {
+    const std::wstring name = L"Local\\pelko-devicesim-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(id_);
+    std::unique_ptr<link::SharedLink> shared = link::SharedLink::Create(name, socket_);
+    link::Writer answer;
+    answer.U32(link::UseSharedLinkOp);
+    answer.U32(shared ? 1 : 0);
+    answer.U32(0);
+    if (shared)
+        answer.String(name);
+    // The answer still goes through the socket; the next frame comes through
+    // the shared link.
+    if (!link::SendFrame(socket_, answer.Data()))
+        return false;
+    sharedLink_ = std::move(shared);
+    TheStats().Log("conn=" + std::to_string(id_) +
+                   (sharedLink_ ? " frames through shared memory" : " frames through the socket"));
+    return true;
+}
+
+void DeviceSession::WaitForLink(const LARGE_INTEGER& arrival, uint64_t frameBytes) const {
+    if (options_.latencyMs == 0 && options_.rate == 0)
+        return;
+    static const int64_t perSecond = TicksPerSecond();
+    int64_t modelled = static_cast<int64_t>(options_.latencyMs) * perSecond / 1000;
+    if (options_.rate != 0)
+        modelled += static_cast<int64_t>(frameBytes * perSecond / options_.rate);
+    WaitUntil(arrival.QuadPart + modelled);
 }
 
 void DeviceSession::Stall(const std::vector<uint8_t>& request) {
@@ -159,7 +227,7 @@ void DeviceSession::Stall(const std::vector<uint8_t>& request) {
     // A hung device keeps the link open and answers nothing more on it, until
     // the PC gives up and closes it.
     std::vector<uint8_t> ignored;
-    while (link::RecvFrame(socket_, ignored) == link::RecvResult::Ok) {
+    while (ReceiveFrame(ignored) == link::RecvResult::Ok) {
     }
 }
 
@@ -193,12 +261,14 @@ bool DeviceSession::Handshake() {
 
 bool DeviceSession::Map(const std::wstring& devicePath, bool pattern, std::wstring& pcPath,
                         bool* isRoot) {
-    logDetail_ += " " + link::Utf8(devicePath);
+    if (logging_)
+        logDetail_ += " " + link::Utf8(devicePath);
     MappedPath mapped;
     DWORD error = TheStorage().Map(devicePath, pattern, mapped);
     if (error != 0) {
         ++TheStats().refused;
-        logDetail_ += " REFUSED";
+        if (logging_)
+            logDetail_ += " REFUSED";
         lastError_ = error;
         return false;
     }
@@ -343,7 +413,8 @@ DeviceSession::Outcome DeviceSession::Handle(const DeviceRequest& r, uint32_t& r
     case Op::Invoke:
         return Invoke(r, result, out);
     case Op::CreateProcess:
-        logDetail_ += " " + link::Utf8(r.path);
+        if (logging_)
+            logDetail_ += " " + link::Utf8(r.path);
         result = Fail(ERROR_NOT_SUPPORTED);
         return Outcome::Reply;
     default:
@@ -370,15 +441,14 @@ DeviceSession::Outcome DeviceSession::CreateFile(const DeviceRequest& r, uint32_
         Fail(ERROR_INVALID_PARAMETER);
         return Outcome::Reply;
     }
-    if (isRoot || IsFolder(pc)) {
-        Fail(ERROR_ACCESS_DENIED);
-        return Outcome::Reply;
-    }
-    // A read-only file refuses to be overwritten or opened for writing until
-    // its attributes are reset.
-    bool writes = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0 || disposition == CREATE_ALWAYS ||
-                  disposition == TRUNCATE_EXISTING;
-    if (writes && IsReadOnlyFile(pc)) {
+    // A folder cannot be opened as a file, and a read-only file refuses to be
+    // overwritten or opened for writing until its attributes are reset.
+    const DWORD existing = isRoot ? FILE_ATTRIBUTE_DIRECTORY : ::GetFileAttributesW(pc.c_str());
+    const bool exists = existing != INVALID_FILE_ATTRIBUTES;
+    const bool writes = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0 ||
+                        disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    if (exists && ((existing & FILE_ATTRIBUTE_DIRECTORY) ||
+                   (writes && (existing & FILE_ATTRIBUTE_READONLY)))) {
         Fail(ERROR_ACCESS_DENIED);
         return Outcome::Reply;
     }
@@ -414,7 +484,8 @@ DeviceSession::Outcome DeviceSession::WriteFile(const DeviceRequest& r, uint32_t
     if (it == files_.end()) {
         Fail(ERROR_INVALID_HANDLE);
     } else if (options_.failWrite != 0 && nth == options_.failWrite) {
-        logDetail_ += " (failed on purpose)";
+        if (logging_)
+            logDetail_ += " (failed on purpose)";
         Fail(ERROR_WRITE_FAULT);
     } else {
         HANDLE file = it->second.get();
@@ -545,7 +616,8 @@ DeviceSession::Outcome DeviceSession::Invoke(const DeviceRequest& r, uint32_t& r
     const std::wstring& function = r.function;
     const uint8_t* input = r.data;
     const uint32_t inputSize = r.dataSize;
-    logDetail_ += " " + link::Utf8(function);
+    if (logging_)
+        logDetail_ += " " + link::Utf8(function);
     if (!Map(r.path, false, pc)) {
         result = static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
         out.Bytes(nullptr, 0);

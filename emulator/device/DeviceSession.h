@@ -5,12 +5,16 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "emulator/device/DeviceOptions.h"
 #include "emulator/device/DeviceRequest.h"
+#include "emulator/device/DeviceStats.h"
 #include "emulator/link/LinkProtocol.h"
+#include "emulator/link/LinkSocket.h"
+#include "emulator/link/SharedLink.h"
 #include "framework/UniqueResource.h"
 
 class DeviceSession {
@@ -28,6 +32,17 @@ private:
     enum class Outcome { Reply, Close };
 
     bool Handshake();
+    // Frames through the shared link once the PC asked for it, through the
+    // socket before and for a PC that never does.
+    link::RecvResult ReceiveFrame(std::vector<uint8_t>& payload);
+    bool SendFrame(const std::vector<uint8_t>& payload);
+    // Answers UseSharedLinkOp over the socket: the new link's name, or 0 where
+    // it cannot be made.
+    bool OfferSharedLink();
+    // Holds the answer until the modelled time since the request arrived has
+    // passed: the link's latency and its rate for the request's and the
+    // answer's frames.
+    void WaitForLink(const LARGE_INTEGER& arrival, uint64_t frameBytes) const;
     // The request that --stall-after names: logged, then neither carried out
     // nor answered; returns once the PC closes the link.
     void Stall(const std::vector<uint8_t>& request);
@@ -54,8 +69,11 @@ private:
     DWORD Collect(const std::wstring& pattern, std::vector<link::FindRecord>& entries);
 
     SOCKET socket_;
+    std::unique_ptr<link::SharedLink> sharedLink_;
     uint32_t id_;
     const DeviceOptions& options_;
+    // Lines are made only for a log that is kept.
+    const bool logging_ = TheStats().Logging();
     DWORD lastError_ = 0;
     uint32_t nextHandle_ = 1;
     std::map<uint32_t, UniqueFile> files_;

@@ -18,6 +18,7 @@ public:
     std::atomic<uint64_t> bytesOut{0};
 
     bool OpenLog(const std::wstring& path);
+    bool Logging() const { return log_ != nullptr; }
     void Log(const std::string& line);
     void Print(FILE* out);
     // The counters on one line, for the log.

@@ -53,6 +53,13 @@ enum class Op : uint32_t {
 
 const char* OpName(uint32_t op);
 
+// Asked by the PC once, as the first request after the handshake, to move the
+// connection's frames through shared memory (SharedLink.h) from then on; no
+// operation of the device. The answer: result 1 and the shared link's name as
+// a string, or result 0 where the device cannot.
+constexpr uint32_t UseSharedLinkOp = 0x100;
+constexpr uint32_t MaxSharedLinkNameUnits = 128;
+
 // Builds a payload.
 class Writer {
 public:

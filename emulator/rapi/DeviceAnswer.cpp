@@ -29,6 +29,11 @@ bool DecodeHelloAnswer(const uint8_t* payload, size_t size) {
            version == link::LinkVersion;
 }
 
+bool DecodeSharedLinkAnswer(const std::vector<uint8_t>& outData, std::wstring& name) {
+    link::Reader out = OutReader(outData);
+    return out.String(name, link::MaxSharedLinkNameUnits) && out.Done() && !name.empty();
+}
+
 bool DecodeWriteAnswer(const std::vector<uint8_t>& outData, uint32_t chunk, uint32_t& written) {
     link::Reader out = OutReader(outData);
     return out.U32(written) && out.Done() && written <= chunk;

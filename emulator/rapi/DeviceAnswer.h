@@ -27,6 +27,9 @@ bool DecodeDeviceAnswer(const uint8_t* payload, size_t size, uint32_t sentOp, De
 // The answer to the handshake: true when the device accepted our version.
 bool DecodeHelloAnswer(const uint8_t* payload, size_t size);
 
+// The answer to UseSharedLinkOp's out data: the shared link's name.
+bool DecodeSharedLinkAnswer(const std::vector<uint8_t>& outData, std::wstring& name);
+
 // The out data of each operation; false when it does not parse or holds more.
 // WriteFile: the bytes written of the `chunk` sent, never more.
 bool DecodeWriteAnswer(const std::vector<uint8_t>& outData, uint32_t chunk, uint32_t& written);

@@ -112,6 +112,8 @@ HRESULT RapiLink::Uninit() {
             shutdown(pending_, SD_BOTH);
         if (socket_ != INVALID_SOCKET)
             shutdown(socket_, SD_BOTH);
+        if (sharedLink_)
+            sharedLink_->Close();
     }
     connector_.Join();
     // An exchange under way ends within its time-out once the socket is shut
@@ -144,12 +146,14 @@ void RapiLink::Connector(std::string host, unsigned short port, RAPIINIT* init) 
                 CSingleLock sockets(socketLock_);
                 pending_ = s;
             }
-            bool ok = !Stopping() && Handshake(s);
+            std::unique_ptr<link::SharedLink> shared;
+            bool ok = !Stopping() && Handshake(s) && AskForSharedLink(s, shared);
             CSingleLock sockets(socketLock_);
             pending_ = INVALID_SOCKET;
             if (ok && !Stopping()) {
                 link::SetTimeouts(s, timeoutMs_);
                 socket_ = s;
+                sharedLink_ = std::move(shared);
                 lastError_ = 0;
                 rapiError_ = S_OK;
                 init->hrRapiInit = S_OK;
@@ -208,6 +212,20 @@ SOCKET RapiLink::TryConnect(const std::string& host, unsigned short port) {
     return s;
 }
 
+bool RapiLink::AskForSharedLink(SOCKET s, std::unique_ptr<link::SharedLink>& shared) {
+    link::Writer ask;
+    ask.U32(link::UseSharedLinkOp);
+    std::vector<uint8_t> payload;
+    DeviceAnswer answer;
+    if (!link::SendFrame(s, ask.Data()) || link::RecvFrame(s, payload) != link::RecvResult::Ok ||
+        !DecodeDeviceAnswer(payload.data(), payload.size(), link::UseSharedLinkOp, answer))
+        return false;
+    std::wstring name;
+    if (answer.result == 1 && DecodeSharedLinkAnswer(answer.outData, name))
+        shared = link::SharedLink::Open(name, s);
+    return true;
+}
+
 bool RapiLink::Handshake(SOCKET s) {
     link::SetTimeouts(s, HandshakeTimeoutMs);
     link::Writer hello;
@@ -221,6 +239,10 @@ bool RapiLink::Handshake(SOCKET s) {
 
 void RapiLink::CloseLink() {
     CSingleLock sockets(socketLock_);
+    if (sharedLink_) {
+        sharedLink_->Close();
+        sharedLink_.reset();
+    }
     if (socket_ != INVALID_SOCKET) {
         closesocket(socket_);
         socket_ = INVALID_SOCKET;
@@ -240,22 +262,26 @@ bool RapiLink::Exchange(const link::Writer& request, uint32_t& result, std::vect
         ~Release() { ReleaseMutex(mutex); }
     } release{exchangeLock_.get()};
     SOCKET s;
+    link::SharedLink* shared;
     {
         CSingleLock sockets(socketLock_);
         s = socket_;
+        shared = sharedLink_.get();
     }
     if (s == INVALID_SOCKET) {
         SetLastError(LinkLostError);
         rapiError_ = HRESULT_FROM_WIN32(LinkLostError);
         return false;
     }
-    std::vector<uint8_t> answer;
     uint32_t sentOp = 0;
     link::Reader(request.Data().data(), request.Data().size()).U32(sentOp);
+    const bool sent = shared ? shared->Send(request.Data()) : link::SendFrame(s, request.Data());
+    const link::RecvResult got = !sent    ? link::RecvResult::Failed
+                                 : shared ? shared->Receive(answer_, timeoutMs_)
+                                          : link::RecvFrame(s, answer_);
     DeviceAnswer decoded;
-    const bool ok = link::SendFrame(s, request.Data()) &&
-                    link::RecvFrame(s, answer) == link::RecvResult::Ok &&
-                    DecodeDeviceAnswer(answer.data(), answer.size(), sentOp, decoded);
+    const bool ok = got == link::RecvResult::Ok &&
+                    DecodeDeviceAnswer(answer_.data(), answer_.size(), sentOp, decoded);
     if (!ok) {
         CloseLink();
         SetLastError(LinkLostError);

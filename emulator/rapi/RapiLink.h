@@ -12,6 +12,7 @@
 
 #include "device/RapiTypes.h"
 #include "emulator/link/LinkProtocol.h"
+#include "emulator/link/SharedLink.h"
 #include "framework/CriticalSection.h"
 #include "framework/JoinableThread.h"
 #include "framework/UniqueResource.h"
@@ -41,6 +42,10 @@ private:
     void Connector(std::string host, unsigned short port, RAPIINIT* init);
     SOCKET TryConnect(const std::string& host, unsigned short port);
     bool Handshake(SOCKET s);
+    // Asks the device to move the link's frames into shared memory: the
+    // shared link, or null where the device keeps them on the socket. False
+    // when the socket failed.
+    bool AskForSharedLink(SOCKET s, std::unique_ptr<link::SharedLink>& shared);
     void CloseLink();
     bool Stopping() const;
 
@@ -54,9 +59,11 @@ private:
     UniqueHandle initEvent_;
     UniqueHandle stopEvent_;
     JoinableThread connector_;
-    SOCKET socket_ = INVALID_SOCKET;  // the link once the handshake passed
-    SOCKET pending_ = INVALID_SOCKET; // the connector's socket before that
+    SOCKET socket_ = INVALID_SOCKET;               // the link once the handshake passed
+    std::unique_ptr<link::SharedLink> sharedLink_; // its frames, when the device offered it
+    SOCKET pending_ = INVALID_SOCKET;              // the connector's socket before that
     DWORD timeoutMs_ = 10000;
     std::atomic<DWORD> lastError_{0};
     std::atomic<HRESULT> rapiError_{S_OK};
+    std::vector<uint8_t> answer_; // the last answer's frame, kept for its capacity
 };

@@ -86,6 +86,8 @@ TEST_F(RapiDevice, ConnectsThroughTheInitEventAndUninitEndsIt) {
     ASSERT_TRUE(device.Started()) << device.Error();
     ASSERT_TRUE(Connect());
     EXPECT_EQ(S_OK, Rapi().CeRapiGetError());
+    // Our rapi.dll and devicesim move their frames through shared memory.
+    EXPECT_NE(std::string::npos, device.LogText().find("frames through shared memory"));
     CEOSVERSIONINFO version{};
     version.dwOSVersionInfoSize = sizeof version;
     EXPECT_TRUE(Rapi().CeGetVersionEx(&version));
@@ -561,7 +563,8 @@ TEST_F(RapiDevice, CreateProcessIsNotSupported) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), Rapi().CeGetLastError());
 }
 
-// A device that answers the handshake and then misbehaves, played by the test.
+// A device that answers the handshake and then misbehaves, played by the test
+// on the socket.
 class MisbehavingDevice {
 public:
     enum class Fault { Silent, WrongOperation, TruncatedAnswer, OversizedAnswer };
@@ -608,6 +611,14 @@ private:
             hello.U32(v);
         if (link::RecvFrame(client_, frame) != link::RecvResult::Ok ||
             !link::SendFrame(client_, hello.Data()))
+            return;
+        // It keeps its frames on the socket: the offer of shared memory that
+        // follows the handshake is declined, as a device may.
+        link::Writer declined;
+        for (uint32_t v : {link::UseSharedLinkOp, 0u, 0u})
+            declined.U32(v);
+        if (link::RecvFrame(client_, frame) != link::RecvResult::Ok ||
+            !link::SendFrame(client_, declined.Data()))
             return;
         while (link::RecvFrame(client_, frame) == link::RecvResult::Ok) {
             link::Writer answer;

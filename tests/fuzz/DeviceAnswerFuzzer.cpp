@@ -21,6 +21,7 @@ enum class Reading : uint8_t {
     Store,
     Version,
     Invoke,
+    SharedLink,
     Count
 };
 
@@ -139,6 +140,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             w.U32(v.build);
             w.U32(v.platform);
             w.String(v.text);
+        }
+        break;
+    }
+    case Reading::SharedLink: {
+        std::wstring name;
+        accepted = DecodeSharedLinkAnswer(answer, name);
+        if (accepted) {
+            PELKO_FUZZ_CHECK(!name.empty() && name.size() <= link::MaxSharedLinkNameUnits &&
+                             name.find(L'\0') == std::wstring::npos);
+            w.String(name);
         }
         break;
     }
