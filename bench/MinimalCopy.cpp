@@ -20,6 +20,7 @@
 
 #include "device/DeviceConnection.h"
 #include "device/DeviceHandles.h"
+#include "emulator/link/Ticks.h"
 #include "framework/UniqueResource.h"
 #include "install/InstallConstants.h"
 #include "scan/DirectoryWalker.h"
@@ -49,19 +50,6 @@ CopyList ListTree(const std::wstring& root) {
             list.files.push_back(std::move(relative));
     }
     return list;
-}
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now;
 }
 
 // Copies one PC file to a new device file; false with a message on failure.
@@ -122,12 +110,12 @@ int wmain(int argc, wchar_t** argv) {
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[UpdateBlockSize]);
 
     DeviceConnection& device = DeviceConnection::Instance();
-    const LARGE_INTEGER connectStart = Now();
+    const int64_t connectStart = link::Ticks();
     if (!device.Connect()) {
         fprintf(stderr, "minimalcopy: no device\n");
         return 1;
     }
-    const LARGE_INTEGER copyStart = Now();
+    const int64_t copyStart = link::Ticks();
     // The target folder may exist already; only its children must be new.
     device.CeCreateDirectory(target.c_str(), nullptr);
     for (const std::wstring& folder : list.folders) {
@@ -143,14 +131,14 @@ int wmain(int argc, wchar_t** argv) {
         if (!CopyFileToDevice(source + file, target + file, buffer.get(), bytes))
             return 1;
     }
-    const LARGE_INTEGER copyEnd = Now();
+    const int64_t copyEnd = link::Ticks();
     device.Disconnect();
 
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory);
-    printf("connect_s=%.3f\n", Seconds(connectStart, copyStart));
-    printf("copy_s=%.3f\n", Seconds(copyStart, copyEnd));
+    printf("connect_s=%.3f\n", link::SecondsBetween(connectStart, copyStart));
+    printf("copy_s=%.3f\n", link::SecondsBetween(copyStart, copyEnd));
     printf("folders=%zu\n", list.folders.size());
     printf("files=%zu\n", list.files.size());
     printf("bytes=%llu\n", static_cast<unsigned long long>(bytes));

@@ -8,6 +8,8 @@
 //
 // Prints key=value lines; the exit code is 0 when pelko showed its box and
 // ended.
+#include "emulator/link/Ticks.h"
+#include "emulator/link/Utf8.h"
 #include "tests/driver/WindowDriver.h"
 
 #include <windows.h>
@@ -25,33 +27,6 @@ constexpr DWORD DefaultLimitSeconds = 3600;
 constexpr DWORD WindowWaitMs = 60000;
 constexpr DWORD ExitWaitMs = 30000;
 
-class Stopwatch {
-public:
-    Stopwatch() {
-        ::QueryPerformanceFrequency(&frequency);
-        ::QueryPerformanceCounter(&start);
-    }
-    double Seconds() const {
-        LARGE_INTEGER now;
-        ::QueryPerformanceCounter(&now);
-        return static_cast<double>(now.QuadPart - start.QuadPart) /
-               static_cast<double>(frequency.QuadPart);
-    }
-
-private:
-    LARGE_INTEGER frequency{};
-    LARGE_INTEGER start{};
-};
-
-std::string Utf8(const std::wstring& text) {
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
-}
-
 // The text on one line: line breaks become spaces.
 std::string OneLine(const std::wstring& text) {
     std::wstring out;
@@ -60,7 +35,7 @@ std::string OneLine(const std::wstring& text) {
             out += c == L'\n' ? L' ' : c;
     }
     const size_t first = out.find_first_not_of(L' ');
-    return Utf8(first == std::wstring::npos ? std::wstring() : out.substr(first));
+    return link::Utf8(first == std::wstring::npos ? std::wstring() : out.substr(first));
 }
 
 } // namespace
@@ -74,7 +49,7 @@ int wmain(int argc, wchar_t** argv) {
     const DWORD limitSeconds =
         argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : DefaultLimitSeconds;
 
-    const Stopwatch clock;
+    const link::Stopwatch clock;
     driver::Process pelko = driver::Process::Start(stage + L"\\pelko.exe", stage);
     if (!pelko.valid()) {
         fprintf(stderr, "pelkostopwatch: cannot start pelko.exe\n");

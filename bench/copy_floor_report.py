@@ -13,10 +13,10 @@ options).
 
 The link minimum of a run is the sum over its requests of the time that
 devicesim's throttle models for one: the latency plus the request's and the
-answer's payload bytes over the rate. devicesim's bytes in and out count the
-frames (a 4-byte length before every payload) and leave out the handshake,
+answer's frames (each a 4-byte length and its payload) over the rate.
+devicesim's bytes in and out count those frames and leave out the handshake,
 which is not throttled; so the minimum is
-    requests x latency + (bytes in + bytes out - 8 x requests) / rate,
+    requests x latency + (bytes in + bytes out) / rate,
 with requests counted without the handshake.
 """
 import os
@@ -25,7 +25,6 @@ import sys
 
 SETTINGS = ["unthrottled", "usb-250k", "usb-1m"]
 WORKLOADS = ["one-file", "small-files", "mixed"]
-FRAME_HEADER_BYTES = 4
 MB = 1e6
 MiB_OVER_KiB = 1024
 
@@ -104,8 +103,8 @@ def load_run(folder):
     requests = sum(n for kind, n in kinds.items() if kind != "Hello")
     r["requests"] = requests
     if rate and "bytes in" in totals and "bytes out" in totals:
-        payload = totals["bytes in"] + totals["bytes out"] - 2 * FRAME_HEADER_BYTES * requests
-        r["link_min_s"] = requests * latency / 1000 + payload / rate
+        frames = totals["bytes in"] + totals["bytes out"]
+        r["link_min_s"] = requests * latency / 1000 + frames / rate
     else:
         r["link_min_s"] = None
     return r

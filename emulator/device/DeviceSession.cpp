@@ -10,6 +10,7 @@
 #include "emulator/device/DeviceStats.h"
 #include "emulator/device/DeviceStorage.h"
 #include "emulator/link/LinkSocket.h"
+#include "emulator/link/Ticks.h"
 #include "emulator/link/Utf8.h"
 
 using link::Op;
@@ -83,26 +84,14 @@ BOOL RemoveDeviceFolder(const std::wstring& pcPath) {
     return RemoveDirectoryW(pcPath.c_str());
 }
 
-int64_t Ticks() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-int64_t TicksPerSecond() {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return frequency.QuadPart;
-}
-
 // Sleep overshoots by a fraction of a millisecond; the last stretch before the
 // deadline is waited out by yielding, so that an answer leaves on time.
 constexpr int64_t YieldingStretchUs = 1500;
 
 void WaitUntil(int64_t deadline) {
-    static const int64_t perSecond = TicksPerSecond();
+    const int64_t perSecond = link::TicksPerSecond();
     for (;;) {
-        const int64_t remainingUs = (deadline - Ticks()) * 1000000 / perSecond;
+        const int64_t remainingUs = (deadline - link::Ticks()) * 1000000 / perSecond;
         if (remainingUs <= 0)
             return;
         if (remainingUs > YieldingStretchUs)
@@ -124,8 +113,7 @@ void DeviceSession::Run() {
     std::vector<uint8_t> request;
     for (bool first = true;; first = false) {
         link::RecvResult got = ReceiveFrame(request);
-        LARGE_INTEGER arrival;
-        ::QueryPerformanceCounter(&arrival);
+        const int64_t arrival = link::Ticks();
         if (got != link::RecvResult::Ok) {
             if (got == link::RecvResult::Oversized) {
                 ++stats.malformed;
@@ -208,14 +196,14 @@ bool DeviceSession::OfferSharedLink() {
     return true;
 }
 
-void DeviceSession::WaitForLink(const LARGE_INTEGER& arrival, uint64_t frameBytes) const {
+void DeviceSession::WaitForLink(int64_t arrival, uint64_t frameBytes) const {
     if (options_.latencyMs == 0 && options_.rate == 0)
         return;
-    static const int64_t perSecond = TicksPerSecond();
+    const int64_t perSecond = link::TicksPerSecond();
     int64_t modelled = static_cast<int64_t>(options_.latencyMs) * perSecond / 1000;
     if (options_.rate != 0)
         modelled += static_cast<int64_t>(frameBytes * perSecond / options_.rate);
-    WaitUntil(arrival.QuadPart + modelled);
+    WaitUntil(arrival + modelled);
 }
 
 void DeviceSession::Stall(const std::vector<uint8_t>& request) {

@@ -42,7 +42,7 @@ private:
     // Holds the answer until the modelled time since the request arrived has
     // passed: the link's latency and its rate for the request's and the
     // answer's frames.
-    void WaitForLink(const LARGE_INTEGER& arrival, uint64_t frameBytes) const;
+    void WaitForLink(int64_t arrival, uint64_t frameBytes) const;
     // The request that --stall-after names: logged, then neither carried out
     // nor answered; returns once the PC closes the link.
     void Stall(const std::vector<uint8_t>& request);

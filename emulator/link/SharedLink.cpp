@@ -4,24 +4,11 @@
 #include <cstring>
 
 #include "emulator/link/LinkProtocol.h"
+#include "emulator/link/Ticks.h"
 
 namespace link {
 
-namespace {
-
-int64_t Ticks() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-int64_t TicksPerSecond() {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return frequency.QuadPart;
-}
-
-} // namespace
+namespace {} // namespace
 
 // One direction of the link: how many frames were sent that way, and whether
 // the receiving end sleeps on its event (and must be woken).
@@ -99,7 +86,7 @@ RecvResult SharedLink::Receive(std::vector<uint8_t>& payload, DWORD timeoutMs) {
     const uint32_t wanted = received + 1;
     auto arrived = [&] { return way.sent.load() == wanted; };
 
-    static const int64_t perSecond = TicksPerSecond();
+    const int64_t perSecond = TicksPerSecond();
     const HANDLE waitFor[] = {end == End::Pc ? toPc.get() : toDevice.get(), socketClosed.get()};
     const int64_t giveUpAt =
         timeoutMs == INFINITE ? 0 : Ticks() + static_cast<int64_t>(timeoutMs) * perSecond / 1000;

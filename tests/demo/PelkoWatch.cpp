@@ -4,6 +4,7 @@
 // final box, and, when asked to, presses OK on that box.
 //
 //   pelkowatch <stage folder> <screenshot folder, as a Unix path> [--press-ok]
+#include "emulator/link/Utf8.h"
 #include "tests/driver/WindowDriver.h"
 
 #include <windows.h>
@@ -15,15 +16,6 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size,
-                          nullptr, nullptr);
-    return out;
-}
-
 // The text line as one line: its CR LF shown as " / ".
 std::string OneLine(const std::wstring& text) {
     std::wstring out;
@@ -32,7 +24,7 @@ std::string OneLine(const std::wstring& text) {
             continue;
         out += c == L'\n' ? std::wstring(L" / ") : std::wstring(1, c);
     }
-    return Utf8(out);
+    return link::Utf8(out);
 }
 
 const char* IconName(driver::BoxIcon icon) {
@@ -98,7 +90,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring stage = argv[1];
-    const std::string shots = Utf8(argv[2]);
+    const std::string shots = link::Utf8(argv[2]);
     const bool pressOk = argc > 3 && std::wstring(argv[3]) == L"--press-ok";
 
     const DWORD start = ::GetTickCount();
@@ -114,7 +106,8 @@ int wmain(int argc, wchar_t** argv) {
         fprintf(stderr, "pelkowatch: no progress window\n");
         return 1;
     }
-    printf("%6.2f s  window \"%s\" opened\n", stamp(), Utf8(driver::WindowText(window)).c_str());
+    printf("%6.2f s  window \"%s\" opened\n", stamp(),
+           link::Utf8(driver::WindowText(window)).c_str());
 
     std::wstring lastText = L"\x1";
     int lastBar = -1;
@@ -139,8 +132,9 @@ int wmain(int argc, wchar_t** argv) {
     if (box) {
         ::Sleep(300); // let the box finish drawing
         driver::MessageBoxInfo info = driver::DescribeMessageBox(box);
-        printf("%6.2f s  message box \"%s\" (%s icon): %s\n", stamp(), Utf8(info.caption).c_str(),
-               IconName(info.icon), Utf8(info.text).c_str());
+        printf("%6.2f s  message box \"%s\" (%s icon): %s\n", stamp(),
+               link::Utf8(info.caption).c_str(), IconName(info.icon),
+               link::Utf8(info.text).c_str());
         printf("          behind it the window shows: %s, bar %d/1000\n",
                OneLine(driver::StatusText(window)).c_str(), driver::BarPosition(window));
         SaveScreenshot({window, box}, shots + "/final-box.png");
