@@ -5,7 +5,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/UniqueResource.h"
+
 namespace link {
+
+struct SocketTraits {
+    using Value = SOCKET;
+    static Value invalid() { return INVALID_SOCKET; }
+    static void close(Value v) { ::closesocket(v); }
+};
+// A socket, closed when its owner goes.
+using UniqueSocket = UniqueResource<SocketTraits>;
 
 enum class RecvResult { Ok, Closed, Failed, Oversized };
 

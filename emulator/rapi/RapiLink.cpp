@@ -9,6 +9,13 @@
 
 namespace {
 
+// getaddrinfo's answers, released with freeaddrinfo.
+struct AddressListTraits {
+    using Value = addrinfo*;
+    static Value invalid() { return nullptr; }
+    static void close(Value v) { freeaddrinfo(v); }
+};
+
 constexpr DWORD RetryPauseMs = 250;
 constexpr DWORD HandshakeTimeoutMs = 2000;
 constexpr unsigned short DefaultPort = 9990;
@@ -110,8 +117,8 @@ HRESULT RapiLink::Uninit() {
         CSingleLock sockets(socketLock_);
         if (pending_ != INVALID_SOCKET)
             shutdown(pending_, SD_BOTH);
-        if (socket_ != INVALID_SOCKET)
-            shutdown(socket_, SD_BOTH);
+        if (socket_)
+            shutdown(socket_.get(), SD_BOTH);
         if (sharedLink_)
             sharedLink_->Close();
     }
@@ -140,19 +147,19 @@ bool RapiLink::Stopping() const {
 
 void RapiLink::Connector(std::string host, unsigned short port, RAPIINIT* init) {
     while (!Stopping()) {
-        SOCKET s = TryConnect(host, port);
-        if (s != INVALID_SOCKET) {
+        link::UniqueSocket s = TryConnect(host, port);
+        if (s) {
             {
                 CSingleLock sockets(socketLock_);
-                pending_ = s;
+                pending_ = s.get();
             }
             std::unique_ptr<link::SharedLink> shared;
-            bool ok = !Stopping() && Handshake(s) && AskForSharedLink(s, shared);
+            bool ok = !Stopping() && Handshake(s.get()) && AskForSharedLink(s.get(), shared);
             CSingleLock sockets(socketLock_);
             pending_ = INVALID_SOCKET;
             if (ok && !Stopping()) {
-                link::SetTimeouts(s, timeoutMs_);
-                socket_ = s;
+                link::SetTimeouts(s.get(), timeoutMs_);
+                socket_ = std::move(s);
                 sharedLink_ = std::move(shared);
                 lastError_ = 0;
                 rapiError_ = S_OK;
@@ -160,30 +167,28 @@ void RapiLink::Connector(std::string host, unsigned short port, RAPIINIT* init) 
                 SetEvent(initEvent_.get());
                 return;
             }
-            closesocket(s);
         }
         // No device yet: keep trying until one answers or Uninit stops us.
         WaitForSingleObject(stopEvent_.get(), RetryPauseMs);
     }
 }
 
-SOCKET RapiLink::TryConnect(const std::string& host, unsigned short port) {
+link::UniqueSocket RapiLink::TryConnect(const std::string& host, unsigned short port) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
-        return INVALID_SOCKET;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) {
-        freeaddrinfo(found);
-        return INVALID_SOCKET;
-    }
+        return {};
+    const UniqueResource<AddressListTraits> addresses(found);
+    link::UniqueSocket owned(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!owned)
+        return {};
+    const SOCKET s = owned.get();
     // Non-blocking connect, so that a silent host does not hold us up.
     u_long nonBlocking = 1;
     ioctlsocket(s, FIONBIO, &nonBlocking);
     int r = connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen));
-    freeaddrinfo(found);
     bool ok = r == 0;
     if (!ok && WSAGetLastError() == WSAEWOULDBLOCK) {
         fd_set writable, failed;
@@ -202,14 +207,12 @@ SOCKET RapiLink::TryConnect(const std::string& host, unsigned short port) {
     }
     nonBlocking = 0;
     ioctlsocket(s, FIONBIO, &nonBlocking);
-    if (!ok) {
-        closesocket(s);
-        return INVALID_SOCKET;
-    }
+    if (!ok)
+        return {};
     BOOL noDelay = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
                sizeof noDelay);
-    return s;
+    return owned;
 }
 
 bool RapiLink::AskForSharedLink(SOCKET s, std::unique_ptr<link::SharedLink>& shared) {
@@ -243,10 +246,7 @@ void RapiLink::CloseLink() {
         sharedLink_->Close();
         sharedLink_.reset();
     }
-    if (socket_ != INVALID_SOCKET) {
-        closesocket(socket_);
-        socket_ = INVALID_SOCKET;
-    }
+    socket_.reset();
 }
 
 bool RapiLink::Exchange(const link::Writer& request, uint32_t& result, std::vector<uint8_t>& out) {
@@ -265,7 +265,7 @@ bool RapiLink::Exchange(const link::Writer& request, uint32_t& result, std::vect
     link::SharedLink* shared;
     {
         CSingleLock sockets(socketLock_);
-        s = socket_;
+        s = socket_.get();
         shared = sharedLink_.get();
     }
     if (s == INVALID_SOCKET) {

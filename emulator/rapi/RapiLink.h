@@ -40,7 +40,7 @@ public:
 
 private:
     void Connector(std::string host, unsigned short port, RAPIINIT* init);
-    SOCKET TryConnect(const std::string& host, unsigned short port);
+    link::UniqueSocket TryConnect(const std::string& host, unsigned short port);
     bool Handshake(SOCKET s);
     // Asks the device to move the link's frames into shared memory: the
     // shared link, or null where the device keeps them on the socket. False
@@ -59,9 +59,9 @@ private:
     UniqueHandle initEvent_;
     UniqueHandle stopEvent_;
     JoinableThread connector_;
-    SOCKET socket_ = INVALID_SOCKET;               // the link once the handshake passed
+    link::UniqueSocket socket_;                    // the link once the handshake passed
     std::unique_ptr<link::SharedLink> sharedLink_; // its frames, when the device offered it
-    SOCKET pending_ = INVALID_SOCKET;              // the connector's socket before that
+    SOCKET pending_ = INVALID_SOCKET;              // the connector's own socket before that
     DWORD timeoutMs_ = 10000;
     std::atomic<DWORD> lastError_{0};
     std::atomic<HRESULT> rapiError_{S_OK};
