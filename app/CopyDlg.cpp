@@ -2,6 +2,7 @@
 
 #include "app/DialogWindow.h"
 #include "app/IconPlacement.h"
+#include "app/ProgressRange.h"
 #include "app/StatusMessages.h"
 #include "app/StopWaitLimit.h"
 #include "catalogue/MessageCatalogue.h"
@@ -45,7 +46,7 @@ BOOL CopyDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     DialogWindow = GetSafeHwnd();
-    m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 1000));
+    m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, ProgressBarUpperLimit));
     m_progress.SendMessage(PBM_SETSTEP, 1, 0);
     m_bytesCopied = 0;
     SetWindowText(CaptionText.c_str());

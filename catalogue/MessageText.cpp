@@ -6,7 +6,7 @@
 
 std::wstring LoadMessageText(HMODULE module, uint32_t id) {
     const WORD block = static_cast<WORD>(id / 16 + 1);
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(block), MAKEINTRESOURCEW(6));
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(block), RT_STRING);
     if (!resource)
         return {};
     const DWORD blockBytes = SizeofResource(module, resource);

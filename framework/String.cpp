@@ -13,7 +13,7 @@ namespace {
 bool ReadStringResource(HMODULE module, UINT id, std::wstring* text) {
     if (!module)
         return false;
-    HRSRC block = ::FindResourceW(module, MAKEINTRESOURCEW((id >> 4) + 1), MAKEINTRESOURCEW(6));
+    HRSRC block = ::FindResourceW(module, MAKEINTRESOURCEW((id >> 4) + 1), RT_STRING);
     if (!block)
         return false;
     const DWORD size = ::SizeofResource(module, block);

@@ -1,5 +1,10 @@
 #include "emulator/device/DeviceOptions.h"
 
+#include "emulator/link/LinkProtocol.h"
+
+#define PELKO_STRINGIFY_TEXT(x) #x
+#define PELKO_STRINGIFY(x) PELKO_STRINGIFY_TEXT(x)
+
 #include <cwchar>
 
 const char DeviceUsage[] =
@@ -9,28 +14,47 @@ const char DeviceUsage[] =
     "\n"
     "  --storage DIR        folder that holds the device's file system (required);\n"
     "                       device path \\Mounted Volume\\a.txt is DIR\\Mounted Volume\\a.txt\n"
-    "  --port N             TCP port on 127.0.0.1 (default 9990; 0 picks a free port)\n"
-    "  --port-file FILE     write the bound port to FILE once listening\n"
-    "  --capacity BYTES     device size; free space = BYTES less what the storage\n"
-    "                       holds; a write past it fails with ERROR_DISK_FULL\n"
-    "                       (default: the free space of the PC's disk)\n"
-    "  --cluster BYTES      with --capacity: storage is allocated in clusters of BYTES,\n"
-    "                       as flash file systems do; a file holds its size rounded up\n"
-    "                       to whole clusters, a folder one cluster; free space and\n"
-    "                       disk-full follow the clusters\n"
-    "  --latency-ms MS      the cable's latency, part of every request's modelled time\n"
-    "  --rate BYTES_PER_S   the cable's bandwidth for requests and answers (e.g. 256000)\n"
-    "  --fail-write N       the Nth CeWriteFile of this run fails with ERROR_WRITE_FAULT\n"
-    "  --drop-after BYTES   the link drops once BYTES of file data have been written\n"
-    "  --stall-after N      the first N requests of this run (all connections) are\n"
-    "                       answered; the next one is received and never carried out\n"
-    "                       nor answered, and its link stays open (a hung device)\n"
-    "  --no-handshake       never answer the handshake (a device that does not answer)\n"
-    "  --log FILE           one line per request, refusals included\n"
-    "  --help               this text\n"
-    "\n"
-    "Runs until ended (Ctrl+C or killed); then prints requests per kind and bytes\n"
-    "in and out. RAPI_DEVICE=127.0.0.1:PORT points rapi.dll at it.\n";
+    "  --port N             TCP port on 127.0.0.1 (default " PELKO_STRINGIFY(
+        PELKO_DEFAULT_DEVICE_PORT) "; 0 picks a free port)\n"
+                                   "  --port-file FILE     write the bound port to FILE once "
+                                   "listening\n"
+                                   "  --capacity BYTES     device size; free space = BYTES less "
+                                   "what the storage\n"
+                                   "                       holds; a write past it fails with "
+                                   "ERROR_DISK_FULL\n"
+                                   "                       (default: the free space of the PC's "
+                                   "disk)\n"
+                                   "  --cluster BYTES      with --capacity: storage is allocated "
+                                   "in clusters of BYTES,\n"
+                                   "                       as flash file systems do; a file holds "
+                                   "its size rounded up\n"
+                                   "                       to whole clusters, a folder one "
+                                   "cluster; free space and\n"
+                                   "                       disk-full follow the clusters\n"
+                                   "  --latency-ms MS      the cable's latency, part of every "
+                                   "request's modelled time\n"
+                                   "  --rate BYTES_PER_S   the cable's bandwidth for requests and "
+                                   "answers (e.g. 256000)\n"
+                                   "  --fail-write N       the Nth CeWriteFile of this run fails "
+                                   "with ERROR_WRITE_FAULT\n"
+                                   "  --drop-after BYTES   the link drops once BYTES of file data "
+                                   "have been written\n"
+                                   "  --stall-after N      the first N requests of this run (all "
+                                   "connections) are\n"
+                                   "                       answered; the next one is received and "
+                                   "never carried out\n"
+                                   "                       nor answered, and its link stays open "
+                                   "(a hung device)\n"
+                                   "  --no-handshake       never answer the handshake (a device "
+                                   "that does not answer)\n"
+                                   "  --log FILE           one line per request, refusals "
+                                   "included\n"
+                                   "  --help               this text\n"
+                                   "\n"
+                                   "Runs until ended (Ctrl+C or killed); then prints requests per "
+                                   "kind and bytes\n"
+                                   "in and out. RAPI_DEVICE=127.0.0.1:PORT points rapi.dll at "
+                                   "it.\n";
 
 namespace {
 

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "emulator/link/LinkProtocol.h"
+
 struct DeviceOptions {
     std::wstring storage;
-    uint32_t port = 9990;
+    uint32_t port = link::DefaultDevicePort;
     std::wstring portFile;
     bool hasCapacity = false;
     uint64_t capacity = 0;

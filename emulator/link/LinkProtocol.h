@@ -19,6 +19,11 @@
 
 namespace link {
 
+// The port on 127.0.0.1 where devicesim listens and rapi.dll looks for it,
+// unless they are told otherwise (devicesim --port, RAPI_DEVICE).
+#define PELKO_DEFAULT_DEVICE_PORT 9990
+constexpr unsigned short DefaultDevicePort = PELKO_DEFAULT_DEVICE_PORT;
+
 constexpr uint32_t LinkMagic = 0x524B4C50; // "PLKR"
 constexpr uint32_t LinkVersion = 1;
 constexpr uint32_t MaxDataChunk = 1024 * 1024;             // file data per request

@@ -18,12 +18,11 @@ struct AddressListTraits {
 
 constexpr DWORD RetryPauseMs = 250;
 constexpr DWORD HandshakeTimeoutMs = 2000;
-constexpr unsigned short DefaultPort = 9990;
 
 // RAPI_DEVICE=host:port, read when the connection starts.
 void DeviceAddress(std::string& host, unsigned short& port) {
     host = "127.0.0.1";
-    port = DefaultPort;
+    port = link::DefaultDevicePort;
     wchar_t value[256];
     DWORD n = GetEnvironmentVariableW(L"RAPI_DEVICE", value, ARRAYSIZE(value));
     if (n == 0 || n >= ARRAYSIZE(value))
@@ -55,9 +54,11 @@ DWORD TimeoutFromEnvironment() {
     wchar_t value[32];
     DWORD n = GetEnvironmentVariableW(L"RAPI_TIMEOUT_MS", value, ARRAYSIZE(value));
     if (n == 0 || n >= ARRAYSIZE(value))
-        return 10000;
+        return DefaultExchangeTimeoutMs;
     unsigned long ms = wcstoul(value, nullptr, 10);
-    return ms >= 100 && ms <= 600000 ? static_cast<DWORD>(ms) : 10000;
+    return ms >= ShortestExchangeTimeoutMs && ms <= LongestExchangeTimeoutMs
+               ? static_cast<DWORD>(ms)
+               : DefaultExchangeTimeoutMs;
 }
 
 } // namespace

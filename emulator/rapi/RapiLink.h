@@ -21,6 +21,11 @@
 // while no link is up or after it broke.
 constexpr DWORD LinkLostError = ERROR_DEVICE_NOT_CONNECTED;
 
+// How long one exchange may take: RAPI_TIMEOUT_MS, within these bounds.
+constexpr DWORD DefaultExchangeTimeoutMs = 10000;
+constexpr DWORD ShortestExchangeTimeoutMs = 100;
+constexpr DWORD LongestExchangeTimeoutMs = 600000;
+
 class RapiLink {
 public:
     static RapiLink& Instance();
@@ -62,7 +67,7 @@ private:
     link::UniqueSocket socket_;                    // the link once the handshake passed
     std::unique_ptr<link::SharedLink> sharedLink_; // its frames, when the device offered it
     SOCKET pending_ = INVALID_SOCKET;              // the connector's own socket before that
-    DWORD timeoutMs_ = 10000;
+    DWORD timeoutMs_ = DefaultExchangeTimeoutMs;
     std::atomic<DWORD> lastError_{0};
     std::atomic<HRESULT> rapiError_{S_OK};
     std::vector<uint8_t> answer_; // the last answer's frame, kept for its capacity

@@ -57,7 +57,7 @@ size_t Count(const std::wstring& text, const std::wstring& part) {
 }
 
 bool HasBlock(int block) {
-    return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(block), MAKEINTRESOURCEW(6)) !=
+    return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(block), RT_STRING) !=
            nullptr;
 }
 
