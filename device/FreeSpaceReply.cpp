@@ -9,20 +9,20 @@ namespace {
 // 16 bits everywhere, and the reply need not be aligned.
 class ReplyText {
 public:
-    ReplyText(const uint8_t* bytes, uint32_t length) : bytes_(bytes), units_(length / 2) {
+    ReplyText(const uint8_t* reply, uint32_t length) : bytes(reply), units(length / 2) {
         // The text ends at the first zero unit, or where the length ends.
-        while (end_ < units_ && Unit(end_) != 0)
-            ++end_;
+        while (end < units && Unit(end) != 0)
+            ++end;
     }
-    size_t End() const { return end_; }
+    size_t End() const { return end; }
     char16_t Unit(size_t index) const {
-        return static_cast<char16_t>(bytes_[2 * index] | bytes_[2 * index + 1] << 8);
+        return static_cast<char16_t>(bytes[2 * index] | bytes[2 * index + 1] << 8);
     }
 
 private:
-    const uint8_t* bytes_;
-    size_t units_;
-    size_t end_ = 0;
+    const uint8_t* bytes;
+    size_t units;
+    size_t end = 0;
 };
 
 // White space of the "C" locale.

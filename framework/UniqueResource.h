@@ -11,10 +11,10 @@ public:
     using Value = typename Traits::Value;
 
     UniqueResource() = default;
-    explicit UniqueResource(Value value) : value_(value) {}
+    explicit UniqueResource(Value owned) : value(owned) {}
     ~UniqueResource() { reset(); }
 
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource(UniqueResource&& other) noexcept : value(other.release()) {}
     UniqueResource& operator=(UniqueResource&& other) noexcept {
         if (this != &other)
             reset(other.release());
@@ -23,15 +23,15 @@ public:
     UniqueResource(const UniqueResource&) = delete;
     UniqueResource& operator=(const UniqueResource&) = delete;
 
-    Value get() const { return value_; }
-    bool valid() const { return value_ != Traits::invalid(); }
+    Value get() const { return value; }
+    bool valid() const { return value != Traits::invalid(); }
     explicit operator bool() const { return valid(); }
 
     // Gives up ownership without releasing.
-    Value release() { return std::exchange(value_, Traits::invalid()); }
+    Value release() { return std::exchange(value, Traits::invalid()); }
 
-    void reset(Value value = Traits::invalid()) {
-        Value old = std::exchange(value_, value);
+    void reset(Value replacement = Traits::invalid()) {
+        Value old = std::exchange(value, replacement);
         if (old != Traits::invalid())
             Traits::close(old);
     }
@@ -39,11 +39,11 @@ public:
     // For APIs that write the handle through an out parameter.
     Value* put() {
         reset();
-        return &value_;
+        return &value;
     }
 
 private:
-    Value value_ = Traits::invalid();
+    Value value = Traits::invalid();
 };
 
 struct FileHandleTraits {

@@ -70,21 +70,21 @@ RunOutcome InstallationRun::Execute() {
     if (StopAsked())
         return RunOutcome::Stopped;
 
-    root_ = DeviceRoot;
-    if (!device.CeCreateDirectory(root_.c_str(), nullptr))
-        TraceDeviceError(L"CeCreateDirectory", root_);
+    root = DeviceRoot;
+    if (!device.CeCreateDirectory(root.c_str(), nullptr))
+        TraceDeviceError(L"CeCreateDirectory", root);
     if (StopAsked())
         return RunOutcome::Stopped;
 
     const std::wstring helperPcPath = ProgramFolder() + L"\\insthelp.dll";
-    const std::wstring helperDevicePath = root_ + L"\\insthelp.dll";
+    const std::wstring helperDevicePath = root + L"\\insthelp.dll";
     const uint8_t helperStop = 0;
     TransferEngine().CopyFileToDevice(helperPcPath, helperDevicePath, HelperBlockSize, 0,
                                       &helperStop);
     if (StopAsked())
         return RunOutcome::Stopped;
 
-    ScanUpdateFolder(updateFolder, root_);
+    ScanUpdateFolder(updateFolder, root);
     TotalBytes = static_cast<int64_t>(SumFileSizes(UpdateList.sourcePaths));
     if (StopAsked())
         return RunOutcome::Stopped;
@@ -94,7 +94,7 @@ RunOutcome InstallationRun::Execute() {
 
 RunOutcome InstallationRun::ClearOldCopiesAndCopy(const std::wstring& helperDevicePath) {
     DeviceFileOps files(helperDevicePath);
-    const int64_t freeBytes = files.GetFreeSpace(root_);
+    const int64_t freeBytes = files.GetFreeSpace(root);
 
     // The old copies are measured first and deleted only once the update is
     // known to fit, so a run that cannot install leaves the device as it was.

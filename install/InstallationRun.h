@@ -19,5 +19,5 @@ private:
     RunOutcome ClearOldCopiesAndCopy(const std::wstring& helperDevicePath);
     bool StopAsked() const;
 
-    std::wstring root_;
+    std::wstring root;
 };

@@ -5,14 +5,14 @@
 #include <cstdint>
 
 // Files below this size keep the 32-bit position of the progress protocol.
-constexpr uint64_t kLargeFileSize = uint64_t{1} << 32;
+constexpr uint64_t LargeFileSize = uint64_t{1} << 32;
 
 // Percent of the file at `position`: 100.0 divided by the size first, then
 // multiplied by the position, truncated toward zero. Below 4 GiB the position
 // is taken as an unsigned 32-bit number.
 inline int32_t BlockPercent(uint64_t fileSize, uint64_t position) {
     const double scale = 100.0 / static_cast<double>(fileSize);
-    const double at = fileSize < kLargeFileSize
+    const double at = fileSize < LargeFileSize
                           ? static_cast<double>(static_cast<uint32_t>(position))
                           : static_cast<double>(position);
     const double percent = scale * at;
