@@ -84,9 +84,10 @@ BOOL RemoveDeviceFolder(const std::wstring& pcPath) {
     return RemoveDirectoryW(pcPath.c_str());
 }
 
-// Sleep overshoots by a fraction of a millisecond; the last stretch before the
-// deadline is waited out by yielding, so that an answer leaves on time.
-constexpr int64_t YieldingStretchUs = 1500;
+// Sleep overshoots by a fraction of a millisecond, and further on a busy
+// machine; the last stretch before the deadline is waited out on the clock,
+// so that an answer leaves on time.
+constexpr int64_t ClockWatchingUs = 1000;
 
 void WaitUntil(int64_t deadline) {
     const int64_t perSecond = link::TicksPerSecond();
@@ -94,10 +95,10 @@ void WaitUntil(int64_t deadline) {
         const int64_t remainingUs = (deadline - link::Ticks()) * 1000000 / perSecond;
         if (remainingUs <= 0)
             return;
-        if (remainingUs > YieldingStretchUs)
-            ::Sleep(static_cast<DWORD>((remainingUs - YieldingStretchUs) / 1000 + 1));
+        if (remainingUs > ClockWatchingUs)
+            ::Sleep(static_cast<DWORD>((remainingUs - ClockWatchingUs) / 1000 + 1));
         else
-            ::SwitchToThread();
+            YieldProcessor();
     }
 }
 
@@ -113,7 +114,8 @@ void DeviceSession::Run() {
     std::vector<uint8_t> request;
     for (bool first = true;; first = false) {
         link::RecvResult got = ReceiveFrame(request);
-        const int64_t arrival = link::Ticks();
+        // A request reaches the device when the PC puts it on the link.
+        const int64_t arrival = sharedLink_ ? sharedLink_->LastSentAt() : link::Ticks();
         if (got != link::RecvResult::Ok) {
             if (got == link::RecvResult::Oversized) {
                 ++stats.malformed;

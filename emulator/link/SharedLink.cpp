@@ -23,6 +23,7 @@ struct SharedLink::Buffer {
     Direction toPc;
     // The frame under way: written before its direction's count goes up,
     // read after the count was seen.
+    int64_t sentAt; // Ticks() when it was put into the buffer
     uint32_t length;
     uint8_t payload[MaxFramePayload];
 };
@@ -72,6 +73,7 @@ bool SharedLink::Send(const uint8_t* payload, size_t size) {
     if (size != 0)
         std::memcpy(buffer->payload, payload, size);
     buffer->length = static_cast<uint32_t>(size);
+    buffer->sentAt = Ticks();
     Direction& way = end == End::Pc ? buffer->toDevice : buffer->toPc;
     way.sent.fetch_add(1);
     // Read after the count went up: a receiver that began to sleep before it
@@ -119,6 +121,7 @@ RecvResult SharedLink::Receive(std::vector<uint8_t>& payload, DWORD timeoutMs) {
         // look again.
     }
     received = wanted;
+    lastSentAt = buffer->sentAt;
     const uint32_t length = buffer->length;
     if (length > MaxFramePayload)
         return RecvResult::Oversized;

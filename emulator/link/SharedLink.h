@@ -48,6 +48,9 @@ public:
     RecvResult Receive(std::vector<uint8_t>& payload, DWORD timeoutMs = INFINITE);
     // Marks the link closed and wakes the other end; every later call fails.
     void Close();
+    // When the frame that Receive returned last was put into the buffer, in
+    // Ticks(): the moment it reached this end, however late this end woke.
+    int64_t LastSentAt() const { return lastSentAt; }
 
 private:
     struct Buffer;
@@ -58,6 +61,7 @@ private:
     UniqueMappedView view;
     Buffer* buffer = nullptr;
     uint32_t received = 0; // frames taken from the other end so far
+    int64_t lastSentAt = 0;
     UniqueHandle toPc;     // set when a frame for the PC is in the buffer
     UniqueHandle toDevice; // set when a frame for the device is in the buffer
     UniqueHandle socketClosed;
